@@ -1,0 +1,74 @@
+#include "base/date_time.h"
+
+#include <cmath>
+
+namespace lumbra {
+
+namespace {
+
+// Days from 1970-01-01 (the civil-from-days algorithm on 400-year eras).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2 ? 1 : 0;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+constexpr int64_t kEpochFromUnix = -25569;  // 1899-12-30 counted from 1970-01-01
+constexpr int64_t kMsPerDay = 86'400'000;
+
+}  // namespace
+
+bool IsLeapYear(int32_t year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool IsValidDate(int32_t year, int32_t month, int32_t day) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  const int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+  return day <= last;
+}
+
+int64_t DaysSinceEpoch(int32_t year, int32_t month, int32_t day) {
+  return DaysFromCivil(year, month, day) - kEpochFromUnix;
+}
+
+TCivilDate DateFromDays(int64_t daysSinceEpoch) {
+  const int64_t z = daysSinceEpoch + kEpochFromUnix + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t m = mp + (mp < 10 ? 3 : -9);
+  const int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+  return {static_cast<int32_t>(y), static_cast<int32_t>(m), static_cast<int32_t>(d)};
+}
+
+double EncodeDateTime(int64_t daysSinceEpoch, int64_t millisecondOfDay) {
+  const double fraction = static_cast<double>(millisecondOfDay) / kMsPerDay;
+  const double days = static_cast<double>(daysSinceEpoch);
+  return daysSinceEpoch >= 0 ? days + fraction : days - fraction;
+}
+
+TCivilDateTime DecodeDateTime(double value) {
+  double days = std::trunc(value);
+  int64_t ms = std::llround(std::fabs(value - days) * kMsPerDay);
+  if (ms >= kMsPerDay) {
+    ms -= kMsPerDay;
+    days += value >= 0 ? 1 : -1;
+  }
+  TCivilDateTime out;
+  out.Date = DateFromDays(static_cast<int64_t>(days));
+  out.Hour = static_cast<int32_t>(ms / 3'600'000);
+  out.Minute = static_cast<int32_t>(ms / 60'000 % 60);
+  out.Second = static_cast<int32_t>(ms / 1000 % 60);
+  out.Millisecond = static_cast<int32_t>(ms % 1000);
+  return out;
+}
+
+}  // namespace lumbra

@@ -1,0 +1,192 @@
+#include "base/variant.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "base/exception.h"
+
+namespace lumbra {
+
+std::string TDecimal::ToString() const {
+  std::string digits;
+  TUInt128 m = Mantissa;
+  do {
+    digits.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
+    m /= 10;
+  } while (m != 0);
+  while (digits.size() <= Scale)
+    digits.push_back('0');
+  std::string out;
+  if (Negative && Mantissa != 0) out.push_back('-');
+  for (size_t i = digits.size(); i-- > 0;) {
+    out.push_back(digits[i]);
+    if (i == Scale && Scale != 0) out.push_back('.');
+  }
+  return out;
+}
+
+double TDecimal::ToDouble() const {
+  // strtod rounds correctly, which a division by a power of ten would not.
+  return std::strtod(ToString().c_str(), nullptr);
+}
+
+Variant Variant::FromString(std::string_view text, TVarType type) {
+  Variant v;
+  v.SetString(text, type);
+  return v;
+}
+Variant Variant::FromBytes(std::string_view bytes) {
+  Variant v;
+  v.SetBytes(bytes);
+  return v;
+}
+Variant Variant::FromInteger(int32_t value) {
+  Variant v;
+  v.SetInteger(value);
+  return v;
+}
+Variant Variant::FromInt64(int64_t value) {
+  Variant v;
+  v.SetInt64(value);
+  return v;
+}
+Variant Variant::FromDouble(double value) {
+  Variant v;
+  v.SetDouble(value);
+  return v;
+}
+Variant Variant::FromCurrency(int64_t tenThousandths) {
+  Variant v;
+  v.SetCurrency(tenThousandths);
+  return v;
+}
+Variant Variant::FromDate(double oleDate) {
+  Variant v;
+  v.SetDate(oleDate);
+  return v;
+}
+Variant Variant::FromBoolean(bool value) {
+  Variant v;
+  v.SetBoolean(value);
+  return v;
+}
+Variant Variant::FromDecimal(const TDecimal& value) {
+  Variant v;
+  v.SetDecimal(value);
+  return v;
+}
+
+void Variant::SetString(std::string_view text, TVarType type) {
+  FType = type;
+  FText.assign(text.data(), text.size());
+}
+std::string& Variant::SetStringBuffer(TVarType type) {
+  FType = type;
+  FText.clear();
+  return FText;
+}
+void Variant::SetBytes(std::string_view bytes) {
+  SetString(bytes, TVarType::varBytes);
+}
+void Variant::SetInteger(int32_t value) {
+  FType = TVarType::varInteger;
+  FScalar.Int = value;
+}
+void Variant::SetInt64(int64_t value) {
+  FType = TVarType::varInt64;
+  FScalar.Int = value;
+}
+void Variant::SetDouble(double value) {
+  FType = TVarType::varDouble;
+  FScalar.Dbl = value;
+}
+void Variant::SetCurrency(int64_t tenThousandths) {
+  FType = TVarType::varCurrency;
+  FScalar.Int = tenThousandths;
+}
+void Variant::SetDate(double oleDate) {
+  FType = TVarType::varDate;
+  FScalar.Dbl = oleDate;
+}
+void Variant::SetBoolean(bool value) {
+  FType = TVarType::varBoolean;
+  FScalar.Int = value ? 1 : 0;
+}
+void Variant::SetDecimal(const TDecimal& value) {
+  FType = TVarType::varDecimal;
+  FDecimal = value;
+}
+
+bool Variant::EqualsNull() const {
+  switch (FType) {
+    case TVarType::varNull:
+      return true;
+    case TVarType::varDecimal:
+    case TVarType::varUnknown:
+    case TVarType::varError:
+    case TVarType::varArray:
+      throw EVariantInvalidOpError("Invalid variant operation");
+    default:
+      return false;
+  }
+}
+
+bool Variant::operator==(const Variant& other) const {
+  if (FType != other.FType) return false;
+  switch (FType) {
+    case TVarType::varEmpty:
+    case TVarType::varNull:
+    case TVarType::varUnknown:
+    case TVarType::varArray:
+      return true;
+    case TVarType::varString:
+    case TVarType::varUString:
+    case TVarType::varBytes:
+      return FText == other.FText;
+    case TVarType::varDouble:
+    case TVarType::varDate:
+      return FScalar.Dbl == other.FScalar.Dbl;
+    case TVarType::varDecimal:
+      return FDecimal == other.FDecimal;
+    default:
+      return FScalar.Int == other.FScalar.Int;
+  }
+}
+
+const char* VarTypeName(TVarType type) {
+  switch (type) {
+    case TVarType::varEmpty:
+      return "varEmpty";
+    case TVarType::varNull:
+      return "varNull";
+    case TVarType::varString:
+      return "varString";
+    case TVarType::varUString:
+      return "varUString";
+    case TVarType::varInteger:
+      return "varInteger";
+    case TVarType::varInt64:
+      return "varInt64";
+    case TVarType::varDouble:
+      return "varDouble";
+    case TVarType::varCurrency:
+      return "varCurrency";
+    case TVarType::varDate:
+      return "varDate";
+    case TVarType::varBoolean:
+      return "varBoolean";
+    case TVarType::varBytes:
+      return "varBytes";
+    case TVarType::varDecimal:
+      return "varDecimal";
+    case TVarType::varUnknown:
+      return "varUnknown";
+    case TVarType::varError:
+      return "varError";
+    case TVarType::varArray:
+      return "varArray";
+  }
+  return "varUnknownKind";
+}
+
+}  // namespace lumbra

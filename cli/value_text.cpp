@@ -1,0 +1,155 @@
+#include "cli/value_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "base/date_time.h"
+#include "base/text.h"
+#include "tables/provider/ado_types.h"
+
+namespace lumbra {
+
+namespace {
+
+std::string DoubleText(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string CurrencyText(int64_t tenThousandths) {
+  const bool negative = tenThousandths < 0;
+  // Through unsigned arithmetic so the most negative amount keeps its digits.
+  uint64_t magnitude =
+      negative ? 0 - static_cast<uint64_t>(tenThousandths) : static_cast<uint64_t>(tenThousandths);
+  std::string text = std::to_string(magnitude / 10000);
+  uint64_t fraction = magnitude % 10000;
+  if (fraction != 0) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, ".%04u", static_cast<unsigned>(fraction));
+    std::string f(digits);
+    while (f.back() == '0')
+      f.pop_back();
+    text += f;
+  }
+  return negative ? "-" + text : text;
+}
+
+std::string DateText(double value, bool withTime) {
+  const TCivilDateTime t = DecodeDateTime(value);
+  char buffer[40];
+  if (withTime) {
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.Date.Year, t.Date.Month,
+                  t.Date.Day, t.Hour, t.Minute, t.Second);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.Date.Year, t.Date.Month, t.Date.Day);
+  }
+  return buffer;
+}
+
+bool IsNumber(const Variant& v) {
+  switch (v.Type()) {
+    case TVarType::varInteger:
+    case TVarType::varInt64:
+    case TVarType::varCurrency:
+    case TVarType::varDecimal:
+      return true;
+    case TVarType::varDouble:
+      return std::isfinite(v.Double());
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string PlainText(const Variant& v, int columnType) {
+  switch (v.Type()) {
+    case TVarType::varEmpty:
+    case TVarType::varNull:
+      return "";
+    case TVarType::varString:
+    case TVarType::varUString:
+      return v.Text();
+    case TVarType::varBytes:
+      return HexOf(v.Text());
+    case TVarType::varInteger:
+      return std::to_string(v.Integer());
+    case TVarType::varInt64:
+      return std::to_string(v.Int64());
+    case TVarType::varDouble:
+      return DoubleText(v.Double());
+    case TVarType::varCurrency:
+      return CurrencyText(v.Currency());
+    case TVarType::varDecimal:
+      return v.Decimal().ToString();
+    case TVarType::varDate:
+      return DateText(v.Date(), columnType != adDBDate);
+    case TVarType::varBoolean:
+      return v.Boolean() ? "true" : "false";
+    default:
+      return VarTypeName(v.Type());
+  }
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  for (char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned char>(c));
+          out += buffer;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void AppendJsonValue(std::string& out, const Variant& v, int columnType) {
+  if (v.IsNull() || v.IsEmpty()) {
+    out += "null";
+  } else if (v.Type() == TVarType::varBoolean || IsNumber(v)) {
+    out += PlainText(v, columnType);
+  } else {
+    AppendJsonString(out, PlainText(v, columnType));
+  }
+}
+
+void AppendCsvField(std::string& out, const Variant& v, int columnType) {
+  if (v.IsNull() || v.IsEmpty()) return;
+  const std::string text = PlainText(v, columnType);
+  if (!text.empty() && text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out.push_back('"');
+  for (char c : text) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+}  // namespace lumbra

@@ -1,0 +1,71 @@
+// Positioned reads of a file, behind an interface so tests can hand the engine
+// bytes in memory or a file that fails on purpose.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumbra {
+
+class FileIo {
+ public:
+  virtual ~FileIo() = default;
+  // The name used in error messages.
+  virtual const std::string& Name() const = 0;
+  // The file's size now.
+  virtual uint64_t Size() = 0;
+  // Reads up to length bytes at offset; fewer only at the end of the file.
+  // Throws EDbfError on an I/O error.
+  virtual size_t ReadAt(uint64_t offset, void* buffer, size_t length) = 0;
+};
+
+// A file on disk, read with pread: a file another program truncates under us
+// gives short reads, never a crash.
+class PosixFileIo : public FileIo {
+ public:
+  // Opens read-only. Throws EDbfError when the file cannot be opened.
+  explicit PosixFileIo(std::string path);
+  ~PosixFileIo() override;
+  PosixFileIo(const PosixFileIo&) = delete;
+  PosixFileIo& operator=(const PosixFileIo&) = delete;
+
+  const std::string& Name() const override { return FPath; }
+  uint64_t Size() override;
+  size_t ReadAt(uint64_t offset, void* buffer, size_t length) override;
+  int Descriptor() const { return FFd; }
+
+ private:
+  std::string FPath;
+  int FFd = -1;
+};
+
+// Bytes held in memory.
+class MemoryFileIo : public FileIo {
+ public:
+  MemoryFileIo(std::string name, std::string bytes)
+      : FName(std::move(name)), FBytes(std::move(bytes)) {}
+  const std::string& Name() const override { return FName; }
+  uint64_t Size() override { return FBytes.size(); }
+  size_t ReadAt(uint64_t offset, void* buffer, size_t length) override;
+  std::string& Bytes() { return FBytes; }
+
+ private:
+  std::string FName;
+  std::string FBytes;
+};
+
+// Reads exactly length bytes at offset. Throws EDbfError naming the file when
+// fewer are there.
+void ReadExactly(FileIo& file, uint64_t offset, void* buffer, size_t length);
+
+// The path of the file named fileName in folder: the exact name when such a
+// regular file exists, else the first entry whose name matches ignoring letter
+// case. folder may be empty (the current folder) and ends with "/" otherwise.
+std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
+                                                std::string_view fileName);
+
+}  // namespace lumbra

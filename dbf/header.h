@@ -1,0 +1,72 @@
+// Decoding of a table's header and field descriptors (dbf/FORMAT.md sections
+// 2 and 3). Pure: bytes in, a description out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumbra {
+
+enum class TDbfFormat : uint8_t {
+  dBase2,        // 0x02 with the 521-byte header
+  dBase3,        // 0x03, 0x83 and every 32-byte layout without another family
+  dBase4,        // 0x8B, 0xCB and the other IV-style memo versions
+  dBase7,        // 0x04, 0x8C: 48-byte descriptors
+  FoxPro,        // 0xF5, 0xFB: FoxPro 2.x and FoxBASE with an .fpt
+  VisualFoxPro,  // 0x30, 0x31, 0x32
+};
+
+enum class TMemoFormat : uint8_t { None, Fpt, Dbt };
+
+struct TDbfField {
+  std::string RawName;  // as stored: up to the first NUL, trailing blanks cut
+  char Type = 'C';
+  uint32_t Length = 0;
+  uint8_t Decimals = 0;
+  uint8_t Flags = 0;       // Visual FoxPro field flags; 0 in every other format
+  uint32_t Offset = 0;     // in the record, counting the deletion flag
+  int NullBit = -1;        // bit in _NullFlags that marks Null, or -1
+  int VarLengthBit = -1;   // bit in _NullFlags that marks a short V/Q value, or -1
+  bool Sortable7 = false;  // dBase 7 encoding of I, + and O
+
+  bool IsSystem() const { return (Flags & 0x01) != 0 || Type == '0'; }
+  bool IsNullable() const { return (Flags & 0x02) != 0; }
+  bool IsBinary() const { return (Flags & 0x04) != 0; }
+  bool IsAutoIncrement() const { return Type == '+' || (Type == 'I' && (Flags & 0x08) != 0); }
+  // Memo pointer fields: M, G, P, W, and dBase's B (10 wide; VFP's 8-wide B is a double).
+  bool IsMemo() const;
+};
+
+struct TDbfHeader {
+  uint8_t Version = 0;
+  TDbfFormat Format = TDbfFormat::dBase3;
+  uint8_t UpdateYear = 0;  // the raw year byte
+  uint8_t UpdateMonth = 0;
+  uint8_t UpdateDay = 0;
+  uint32_t RecordCount = 0;  // as the header says
+  uint32_t HeaderLength = 0;
+  uint32_t RecordLength = 0;
+  uint8_t TableFlags = 0;
+  uint8_t CodePageMark = 0;
+  std::string LanguageDriver;     // dBase 7 only
+  std::string Backlink;           // Visual FoxPro: the owning database container, or empty
+  bool Encrypted = false;         // dBase IV encryption flag
+  std::vector<TDbfField> Fields;  // every descriptor, _NullFlags included
+  int NullFlagsField = -1;        // index of _NullFlags in Fields, or -1
+
+  bool HasMemoFields() const;
+  // The memo file the table's memo fields live in, by its version byte.
+  TMemoFormat PreferredMemoFormat() const;
+  // dBase IV-style .dbt blocks (signature and length) rather than III-style.
+  bool DbtIsLevel4() const { return (Version & 0x08) != 0; }
+};
+
+// Decodes the header from the first bytes of a file whose full size is
+// fileSize; bytes must hold min(fileSize, kHeaderBytesToRead) bytes. Throws
+// EDbfError with a message that says what is wrong (without the file name).
+TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize);
+inline constexpr size_t kHeaderBytesToRead = 65536;
+
+}  // namespace lumbra

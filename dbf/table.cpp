@@ -1,0 +1,292 @@
+#include "dbf/table.h"
+
+#include <bit>
+#include <cstring>
+
+#include "dbf/dbf_error.h"
+#include "dbf/value_decoder.h"
+
+namespace lumbra {
+
+namespace {
+
+constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kChunkSlots = 8;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string BaseNameWithoutExtension(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+struct TFoundMemo {
+  std::unique_ptr<FileIo> File;
+  TMemoFormat Format = TMemoFormat::None;
+};
+
+TFoundMemo OpenMemoFile(const std::string& path, const TDbfHeader& header) {
+  const TMemoFormat preferred = header.PreferredMemoFormat();
+  if (preferred == TMemoFormat::None) return {};
+  const std::string folder = FolderOf(path);
+  const std::string base = BaseNameWithoutExtension(path);
+  // A table without a family of its own (0x03 and the like) may come with either.
+  const TMemoFormat other = preferred == TMemoFormat::Fpt ? TMemoFormat::Dbt : TMemoFormat::Fpt;
+  for (const TMemoFormat format : {preferred, other}) {
+    const char* extension = format == TMemoFormat::Fpt ? ".fpt" : ".dbt";
+    if (auto found = FindFileIgnoringCase(folder, base + extension)) {
+      try {
+        return {std::make_unique<PosixFileIo>(*found), format};
+      } catch (const EDbfError&) {
+        return {};  // an unreadable memo file counts as a missing one
+      }
+    }
+  }
+  return {};
+}
+
+TDbfHeader ReadHeader(FileIo& file) {
+  try {
+    const uint64_t size = file.Size();
+    std::string head(std::min<uint64_t>(size, kHeaderBytesToRead), '\0');
+    head.resize(file.ReadAt(0, head.data(), head.size()));
+    TDbfHeader header = DecodeHeader(head, size);
+    if (header.Encrypted) throw EDbfError("the records are encrypted and cannot be read");
+    return header;
+  } catch (const EDbfError& e) {
+    throw EDbfError("Table '" + file.Name() + "': " + e.Message());
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<TDbfTable> TDbfTable::Open(const std::string& path,
+                                           const TDbfOpenOptions& options) {
+  auto file = std::make_unique<PosixFileIo>(path);
+  // The header tells whether a memo file belongs to the table.
+  TDbfHeader header = ReadHeader(*file);
+  TFoundMemo memo = OpenMemoFile(path, header);
+  return std::unique_ptr<TDbfTable>(new TDbfTable(std::move(file), std::move(header),
+                                                  std::move(memo.File), memo.Format, options));
+}
+
+TDbfTable::TDbfTable(std::unique_ptr<FileIo> file, std::unique_ptr<FileIo> memo,
+                     const TDbfOpenOptions& options)
+    : FFile(std::move(file)), FHeader(ReadHeader(*FFile)) {
+  Init(std::move(memo), FHeader.PreferredMemoFormat(), options);
+}
+
+TDbfTable::TDbfTable(std::unique_ptr<FileIo> file, TDbfHeader header, std::unique_ptr<FileIo> memo,
+                     TMemoFormat memoFormat, const TDbfOpenOptions& options)
+    : FFile(std::move(file)), FHeader(std::move(header)) {
+  Init(std::move(memo), memoFormat, options);
+}
+
+void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
+                     const TDbfOpenOptions& options) {
+  const uint64_t available = (FFile->Size() - FHeader.HeaderLength) / FHeader.RecordLength;
+  FRecordCount = static_cast<uint32_t>(std::min<uint64_t>(FHeader.RecordCount, available));
+  int codePage = options.CodePageOverride;
+  if (codePage == 0 && FHeader.Format == TDbfFormat::dBase7) {
+    codePage = CodePageForLanguageDriver(FHeader.LanguageDriver);
+  }
+  if (codePage == 0) codePage = CodePageForMark(FHeader.CodePageMark, options.DefaultCodePage);
+  FCodePage = std::make_unique<TCodePage>(codePage);
+  FFieldNames.reserve(FHeader.Fields.size());
+  for (const TDbfField& f : FHeader.Fields)
+    FFieldNames.push_back(FCodePage->ToUtf8(f.RawName));
+  FRecordsPerChunk = static_cast<uint32_t>(std::max<size_t>(1, kChunkBytes / FHeader.RecordLength));
+  FChunks.resize(kChunkSlots);
+  if (FHeader.HasMemoFields()) {
+    // .smt memos of the Clipper SIx driver are not read.
+    if (memo != nullptr && FHeader.Version != 0xE5) {
+      FMemo = std::make_unique<TMemoFile>(
+          std::move(memo),
+          memoFormat == TMemoFormat::Fpt ? TMemoFile::TKind::Fpt : TMemoFile::TKind::Dbt,
+          FHeader.DbtIsLevel4());
+    } else {
+      FMemoMissing = true;
+    }
+  }
+}
+
+const uint8_t* TDbfTable::RecordAt(uint32_t index) {
+  const uint32_t first = index - index % FRecordsPerChunk;
+  TChunk* chunk = &FChunks[FLastChunk];
+  if (chunk->First != first) {
+    size_t victim = 0;
+    chunk = nullptr;
+    for (size_t i = 0; i < FChunks.size(); ++i) {
+      if (FChunks[i].First == first) {
+        chunk = &FChunks[i];
+        FLastChunk = i;
+        break;
+      }
+      if (FChunks[i].LastUse < FChunks[victim].LastUse) victim = i;
+    }
+    if (chunk == nullptr) {
+      chunk = &FChunks[victim];
+      FLastChunk = victim;
+      chunk->First = UINT32_MAX;  // stays invalid if the read below throws
+      const uint32_t count = std::min(FRecordsPerChunk, FRecordCount - first);
+      const size_t length = static_cast<size_t>(count) * FHeader.RecordLength;
+      chunk->Bytes.resize(length);
+      ReadExactly(*FFile,
+                  FHeader.HeaderLength + static_cast<uint64_t>(first) * FHeader.RecordLength,
+                  chunk->Bytes.data(), length);
+      chunk->First = first;
+      chunk->Count = count;
+    }
+  }
+  chunk->LastUse = ++FUseClock;
+  return chunk->Bytes.data() + static_cast<size_t>(index - first) * FHeader.RecordLength;
+}
+
+bool TDbfTable::NullFlag(const uint8_t* record, int bit) const {
+  const TDbfField& flags = FHeader.Fields[static_cast<size_t>(FHeader.NullFlagsField)];
+  const auto byte = static_cast<uint32_t>(bit / 8);
+  if (byte >= flags.Length) return false;
+  return ((record[flags.Offset + byte] >> (bit % 8)) & 1) != 0;
+}
+
+void TDbfTable::DecodeText(std::string_view bytes, bool binary, Variant& out) {
+  if (binary) {
+    out.SetBytes(bytes);
+    return;
+  }
+  FCodePage->AppendUtf8(out.SetStringBuffer(), bytes);
+}
+
+void TDbfTable::DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out) {
+  uint64_t block;
+  if (FMemo == nullptr ||
+      !DecodeMemoPointer({reinterpret_cast<const char*>(bytes), field.Length}, block)) {
+    out.SetNull();
+    return;
+  }
+  if (FMemo->Read(block, FScratch) == TMemoRead::Bad) {
+    out.SetNull();
+    return;
+  }
+  const bool text = field.Type == 'M' && !field.IsBinary();
+  DecodeText(FScratch, !text, out);
+}
+
+void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
+  const TDbfField& f = FHeader.Fields[index];
+  const uint8_t* p = record + f.Offset;
+  const std::string_view raw(reinterpret_cast<const char*>(p), f.Length);
+  if (f.NullBit >= 0 && NullFlag(record, f.NullBit)) {
+    out.SetNull();
+    return;
+  }
+  double date;
+  switch (f.Type) {
+    case 'C': {
+      if (f.IsBinary()) {
+        out.SetBytes(raw);
+      } else {
+        // Some writers pad with NULs: the text ends at the first one.
+        const size_t nul = raw.find('\0');
+        DecodeText(nul == std::string_view::npos ? raw : raw.substr(0, nul), false, out);
+      }
+      return;
+    }
+    case 'V':
+    case 'Q': {
+      size_t length = f.Length;
+      if (f.VarLengthBit >= 0 && NullFlag(record, f.VarLengthBit) && f.Length > 0) {
+        length = std::min<size_t>(p[f.Length - 1], f.Length - 1);
+      }
+      DecodeText(raw.substr(0, length), f.Type == 'Q' || f.IsBinary(), out);
+      return;
+    }
+    case 'N':
+    case 'F': {
+      TDecimal value;
+      if (DecodeAsciiNumber(raw, value)) {
+        out.SetDecimal(value);
+      } else {
+        out.SetNull();
+      }
+      return;
+    }
+    case 'D':
+      if (DecodeDate(raw, date)) {
+        out.SetDate(date);
+      } else {
+        out.SetNull();
+      }
+      return;
+    case 'L': {
+      bool value;
+      if (f.Length >= 1 && DecodeLogical(p[0], value)) {
+        out.SetBoolean(value);
+      } else {
+        out.SetNull();
+      }
+      return;
+    }
+    case 'I':
+    case '+':
+      if (f.Length != 4) break;
+      if (f.Sortable7) {
+        out.SetInteger(DecodeLevel7Integer(p));
+      } else {
+        int32_t value;
+        std::memcpy(&value, p, 4);
+        out.SetInteger(value);
+      }
+      return;
+    case 'O':
+      if (f.Length != 8) break;
+      out.SetDouble(DecodeLevel7Double(p));
+      return;
+    case 'Y': {
+      if (f.Length != 8) break;
+      int64_t value;
+      std::memcpy(&value, p, 8);
+      out.SetCurrency(value);
+      return;
+    }
+    case 'T':
+    case '@': {
+      if (f.Length != 8) break;
+      const bool ok = f.Type == '@' && FHeader.Format == TDbfFormat::dBase7
+                          ? DecodeLevel7Timestamp(p, date)
+                          : DecodeJulianDateTime(p, date);
+      if (ok) {
+        out.SetDate(date);
+      } else {
+        out.SetNull();
+      }
+      return;
+    }
+    case 'B':
+      if (f.Length == 8) {
+        double value;
+        std::memcpy(&value, p, 8);
+        out.SetDouble(value);
+        return;
+      }
+      DecodeMemo(f, p, out);
+      return;
+    case 'M':
+    case 'G':
+    case 'P':
+    case 'W':
+      DecodeMemo(f, p, out);
+      return;
+    default:
+      break;
+  }
+  // Unknown types, and known ones in a width they never have: the raw bytes.
+  out.SetBytes(raw);
+}
+
+}  // namespace lumbra

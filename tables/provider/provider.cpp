@@ -1,0 +1,230 @@
+#include "tables/provider/provider.h"
+
+#include <sys/stat.h>
+
+#include "base/text.h"
+#include "dbf/dbf_error.h"
+#include "tables/provider/connection_string.h"
+
+namespace lumbra {
+
+namespace {
+
+constexpr const char* kAutoIncrementProperty = "ISAUTOINCREMENT";
+
+bool IsVisualFoxPro(const TDbfTable& table) {
+  return table.Header().Format == TDbfFormat::VisualFoxPro;
+}
+
+TColumn DescribeColumn(const TDbfTable& table, size_t index) {
+  const TDbfField& f = table.Fields()[index];
+  TColumn c;
+  c.Name = table.FieldNames()[index];
+  bool fixed = true;
+  switch (f.Type) {
+    case 'C':
+      c.Type = f.IsBinary() ? adBinary : adChar;
+      c.DefinedSize = static_cast<int32_t>(f.Length);
+      break;
+    case 'V':
+    case 'Q':
+      c.Type = f.Type == 'Q' || f.IsBinary() ? adVarBinary : adVarChar;
+      c.DefinedSize = static_cast<int32_t>(f.Length);
+      fixed = false;
+      break;
+    case 'N':
+    case 'F':
+      c.Type = adNumeric;
+      c.DefinedSize = static_cast<int32_t>(f.Length);
+      c.Precision = static_cast<uint8_t>(std::min<uint32_t>(f.Length, 255));
+      c.NumericScale = f.Decimals;
+      break;
+    case 'I':
+    case '+':
+      c.Type = f.Length == 4 ? adInteger : adBinary;
+      c.DefinedSize = 4;
+      c.Precision = 10;
+      break;
+    case 'O':
+      c.Type = adDouble;
+      c.DefinedSize = 8;
+      c.Precision = 15;
+      break;
+    case 'Y':
+      c.Type = adCurrency;
+      c.DefinedSize = 8;
+      c.Precision = 19;
+      c.NumericScale = 4;
+      break;
+    case 'D':
+      c.Type = adDBDate;
+      break;
+    case 'T':
+    case '@':
+      c.Type = adDBTimeStamp;
+      break;
+    case 'L':
+      c.Type = adBoolean;
+      break;
+    default:
+      if (f.Type == 'B' && f.Length == 8) {
+        c.Type = adDouble;
+        c.DefinedSize = 8;
+        c.Precision = 15;
+      } else if (f.IsMemo()) {
+        c.Type = f.Type == 'M' && !f.IsBinary() ? adLongVarChar : adLongVarBinary;
+        fixed = false;
+      } else {
+        // A type this provider does not know: its bytes as they are.
+        c.Type = adBinary;
+        c.DefinedSize = static_cast<int32_t>(f.Length);
+      }
+      break;
+  }
+  const bool autoIncrement = f.IsAutoIncrement() && c.Type == adInteger;
+  if (fixed) c.Attributes |= adFldFixed;
+  if (f.IsNullable() && IsVisualFoxPro(table)) c.Attributes |= adFldIsNullable | adFldMayBeNull;
+  if (!autoIncrement) c.Attributes |= adFldUpdatable;
+  c.Properties.push_back({kAutoIncrementProperty, Variant::FromBoolean(autoIncrement)});
+  return c;
+}
+
+}  // namespace
+
+const TColumnProperty* TColumn::FindProperty(std::string_view name) const {
+  for (auto it = Properties.rbegin(); it != Properties.rend(); ++it) {
+    if (it->Name == name) return &*it;
+  }
+  return nullptr;
+}
+
+std::vector<TColumn> DescribeColumns(const TDbfTable& table) {
+  std::vector<TColumn> columns;
+  for (size_t i = 0; i < table.Fields().size(); ++i) {
+    if (!table.Fields()[i].IsSystem()) columns.push_back(DescribeColumn(table, i));
+  }
+  return columns;
+}
+
+TProviderRecordset::TProviderRecordset(std::unique_ptr<TDbfTable> table)
+    : FTable(std::move(table)), FCursor(*FTable), FColumns(DescribeColumns(*FTable)) {
+  for (size_t i = 0; i < FTable->Fields().size(); ++i) {
+    if (!FTable->Fields()[i].IsSystem()) FFieldOfColumn.push_back(i);
+  }
+  MoveFirst();
+}
+
+int32_t TProviderRecordset::RecordCount() {
+  return static_cast<int32_t>(FCursor.Count());
+}
+
+void TProviderRecordset::Land() {
+  if (FPosition < 0) FPosition = -1;
+  FEof = FPosition < 0 ? !FCursor.Reaches(0) : !FCursor.Reaches(static_cast<uint32_t>(FPosition));
+  if (FEof && FPosition >= 0) FPosition = FCursor.Count();
+  FBof = FPosition < 0 || !FCursor.Reaches(0);
+  FRecordPosition = -1;
+}
+
+void TProviderRecordset::MoveFirst() {
+  FPosition = 0;
+  Land();
+}
+
+void TProviderRecordset::MoveNext() {
+  if (FEof) throw EDbfError("Either BOF or EOF is True, or the current record has been deleted.");
+  ++FPosition;
+  Land();
+}
+
+void TProviderRecordset::MovePrevious() {
+  if (FBof) throw EDbfError("Either BOF or EOF is True, or the current record has been deleted.");
+  --FPosition;
+  Land();
+}
+
+void TProviderRecordset::MoveLast() {
+  FPosition = static_cast<int64_t>(FCursor.Count()) - 1;
+  Land();
+}
+
+int32_t TProviderRecordset::AbsolutePosition() const {
+  return FBof || FEof ? 0 : static_cast<int32_t>(FPosition + 1);
+}
+
+void TProviderRecordset::SetAbsolutePosition(int32_t position) {
+  if (position < 1 || !FCursor.Reaches(static_cast<uint32_t>(position - 1))) {
+    throw EDbfError("Record number " + std::to_string(position) + " is out of range (1 to " +
+                    std::to_string(FCursor.Count()) + ")");
+  }
+  FPosition = position - 1;
+  Land();
+}
+
+void TProviderRecordset::GetValue(size_t column, Variant& out) {
+  if (FBof || FEof) {
+    throw EDbfError("Either BOF or EOF is True, or the current record has been deleted.");
+  }
+  if (column >= FFieldOfColumn.size()) {
+    throw EDbfError("Column " + std::to_string(column) + " does not exist");
+  }
+  if (FRecordPosition != FPosition) {
+    FRecord = nullptr;
+    FRecord = FTable->RecordAt(FCursor.RecordAt(static_cast<uint32_t>(FPosition)));
+    FRecordPosition = FPosition;
+  }
+  // The record bytes live in the table's cache; a memo read does not move them.
+  FTable->DecodeField(FRecord, FFieldOfColumn[column], out);
+}
+
+Variant TProviderRecordset::Value(size_t column) {
+  Variant v;
+  GetValue(column, v);
+  return v;
+}
+
+void TProviderConnection::Open() {
+  if (FConnected) return;
+  const TConnectionAttributes attributes = ParseConnectionString(FConnectionString);
+  const std::string* provider = FindAttribute(attributes, "Provider");
+  if (provider != nullptr && !provider->empty() &&
+      !EqualsIgnoringAsciiCase(provider->substr(0, 8), "VFPOLEDB")) {
+    throw EDbfError("Provider cannot be found. It may not be properly installed.");
+  }
+  const std::string* source = FindAttribute(attributes, "Data Source");
+  std::string folder = source == nullptr ? std::string() : *source;
+  if (!folder.empty()) {
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      throw EDbfError("Invalid path or file name: folder '" + folder + "' does not exist.");
+    }
+    if (folder.back() != '/') folder.push_back('/');
+  }
+  const std::string* exclusive = FindAttribute(attributes, "Exclusive");
+  FExclusive = exclusive != nullptr && (EqualsIgnoringAsciiCase(*exclusive, "ON") ||
+                                        EqualsIgnoringAsciiCase(*exclusive, "YES") ||
+                                        EqualsIgnoringAsciiCase(*exclusive, "TRUE"));
+  FFolder = std::move(folder);
+  FConnected = true;
+}
+
+void TProviderConnection::Close() {
+  FConnected = false;
+  FFolder.clear();
+  FExclusive = false;
+}
+
+std::unique_ptr<TProviderRecordset> TProviderConnection::OpenTable(std::string_view name) const {
+  if (!FConnected) throw EDbfError("Operation is not allowed when the object is closed.");
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+    name = name.substr(1, name.size() - 2);
+  }
+  if (name.empty()) throw EDbfError("Table name is empty.");
+  std::optional<std::string> path = FindFileIgnoringCase(FFolder, std::string(name) + ".dbf");
+  // A name that carries its own extension names the file itself.
+  if (!path && name.find('.') != std::string_view::npos) path = FindFileIgnoringCase(FFolder, name);
+  if (!path) throw EDbfError("File '" + FFolder + std::string(name) + ".dbf' does not exist.");
+  return std::make_unique<TProviderRecordset>(TDbfTable::Open(*path, FOptions));
+}
+
+}  // namespace lumbra

@@ -1,0 +1,112 @@
+// The table provider: connections to a folder of tables, tables opened by name
+// as read-only record sets with typed columns, over the dbf/ engine. Every
+// failure throws EDbfError with the provider's own description.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/variant.h"
+#include "dbf/cursor.h"
+#include "dbf/table.h"
+#include "tables/provider/ado_types.h"
+
+namespace lumbra {
+
+struct TColumnProperty {
+  std::string Name;
+  Variant Value;
+};
+
+struct TColumn {
+  std::string Name;
+  int Type = adEmpty;  // a TDataType number
+  int32_t DefinedSize = 0;
+  uint8_t Precision = 0;
+  uint8_t NumericScale = 0;
+  uint32_t Attributes = 0;  // TFieldAttribute bits
+  std::vector<TColumnProperty> Properties;
+
+  // The property named name (letter case significant), searched from the
+  // last property to the first; nullptr when there is none.
+  const TColumnProperty* FindProperty(std::string_view name) const;
+};
+
+// Describes the table's visible columns (every field but system ones), in
+// field order, as the provider reports them.
+std::vector<TColumn> DescribeColumns(const TDbfTable& table);
+
+class TProviderRecordset {
+ public:
+  // Takes the table; the record set fixes its visible records on first use.
+  explicit TProviderRecordset(std::unique_ptr<TDbfTable> table);
+
+  const std::vector<TColumn>& Columns() const { return FColumns; }
+  TDbfTable& Table() { return *FTable; }
+
+  int32_t RecordCount();
+  bool Bof() const { return FBof; }
+  bool Eof() const { return FEof; }
+  void MoveFirst();
+  void MoveNext();
+  void MovePrevious();
+  void MoveLast();
+  // 1-based number of the current record; 0 when there is none (Bof or Eof).
+  int32_t AbsolutePosition() const;
+  // Moves to the 1-based record number. Throws EDbfError outside 1..RecordCount().
+  void SetAbsolutePosition(int32_t position);
+
+  // The current record's value of column. Requires a current record.
+  void GetValue(size_t column, Variant& out);
+  Variant Value(size_t column);
+
+ private:
+  void Land();  // sets Bof/Eof after a move
+
+  std::unique_ptr<TDbfTable> FTable;
+  TDbfCursor FCursor;
+  std::vector<TColumn> FColumns;
+  std::vector<size_t> FFieldOfColumn;  // index into the table's fields
+  int64_t FPosition = 0;               // 0-based; -1 before the first, Count at the end
+  bool FBof = true;
+  bool FEof = true;
+  const uint8_t* FRecord = nullptr;
+  int64_t FRecordPosition = -1;  // the position FRecord was read for
+};
+
+class TProviderConnection {
+ public:
+  // Stored as given; parsed when connecting.
+  void SetConnectionString(std::string text) { FConnectionString = std::move(text); }
+  const std::string& ConnectionString() const { return FConnectionString; }
+
+  // Connects with the connection string: "Data Source" names the folder of
+  // the tables ("" is the current folder); "Exclusive=ON" asks for exclusive
+  // use; other attributes are ignored. Throws EDbfError when the folder does
+  // not exist. Connecting when connected does nothing.
+  void Open();
+  void Close();
+  bool Connected() const { return FConnected; }
+  // The folder tables are looked up in, "" or ending with "/".
+  const std::string& Folder() const { return FFolder; }
+  bool Exclusive() const { return FExclusive; }
+
+  // Opens the table named name ("[name]" is unbracketed): the file
+  // <name>.dbf in the folder, matching letter case exactly first and then
+  // ignoring it. Requires Connected(). Throws EDbfError.
+  std::unique_ptr<TProviderRecordset> OpenTable(std::string_view name) const;
+
+  TDbfOpenOptions& Options() { return FOptions; }
+
+ private:
+  std::string FConnectionString;
+  bool FConnected = false;
+  std::string FFolder;
+  bool FExclusive = false;
+  TDbfOpenOptions FOptions;
+};
+
+}  // namespace lumbra
