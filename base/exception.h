@@ -36,5 +36,7 @@ LUMBRA_DECLARE_EXCEPTION(EConvertError, Exception);
 // An operation on a variant that its kind does not support.
 LUMBRA_DECLARE_EXCEPTION(EVariantError, Exception);
 LUMBRA_DECLARE_EXCEPTION(EVariantInvalidOpError, EVariantError);
+// An error of the data-access layer itself (tables and fields).
+LUMBRA_DECLARE_EXCEPTION(EDatabaseError, Exception);
 
 }  // namespace lumbra

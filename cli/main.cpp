@@ -9,7 +9,10 @@
 #include "base/text.h"
 #include "cli/value_text.h"
 #include "dbf/code_page.h"
-#include "tables/provider/provider.h"
+#include "fields/field_types.h"
+#include "fields/regional_settings.h"
+#include "tables/data_access.h"
+#include "tables/slots.h"
 
 namespace lumbra {
 namespace {
@@ -24,6 +27,9 @@ constexpr const char* kUsage =
     "  columns FILE                      one line per column: name, type number, defined\n"
     "                                    size, precision, scale, attributes, autoincrement\n"
     "  dump FILE [--format jsonl|csv]    every visible record in file order\n"
+    "  dump FILE --values string|display every visible record as a tab-separated line of\n"
+    "                                    the fields' texts, under a line of field names\n"
+    "  fields FILE                       one line per field: name, type, size, class\n"
     "\n"
     "Options:\n"
     "  --help                            show this text\n";
@@ -36,7 +42,7 @@ class TUsageError : public Exception {
 struct TCommandLine {
   std::string Command;
   std::string File;
-  std::string Format = "jsonl";
+  std::string Format;  // jsonl, csv, string or display
 };
 
 TCommandLine ParseCommandLine(int argc, char** argv) {
@@ -44,12 +50,16 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--format") {
-      if (i + 1 >= argc) throw TUsageError("--format needs a value (jsonl or csv)");
+    if (arg == "--format" || arg == "--values") {
+      const bool values = arg == "--values";
+      const char* choices = values ? "string or display" : "jsonl or csv";
+      if (i + 1 >= argc) throw TUsageError(arg + " needs a value (" + choices + ")");
+      if (!line.Format.empty()) throw TUsageError("give one of --format and --values");
       line.Format = argv[++i];
-      if (line.Format != "jsonl" && line.Format != "csv") {
-        throw TUsageError("unknown format '" + line.Format + "' (jsonl or csv)");
-      }
+      const bool known = values ? line.Format == "string" || line.Format == "display"
+                                : line.Format == "jsonl" || line.Format == "csv";
+      if (!known)
+        throw TUsageError("unknown " + arg.substr(2) + " '" + line.Format + "' (" + choices + ")");
     } else if (arg.rfind("--", 0) == 0) {
       throw TUsageError("unknown option '" + arg + "'");
     } else {
@@ -58,39 +68,50 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   }
   if (positional.empty()) throw TUsageError("no command given");
   line.Command = positional[0];
-  if (line.Command != "columns" && line.Command != "dump") {
+  if (line.Command != "columns" && line.Command != "dump" && line.Command != "fields") {
     throw TUsageError("unknown command '" + line.Command + "'");
   }
-  if (line.Command == "columns" && line.Format != "jsonl") {
-    throw TUsageError("--format belongs to dump");
+  if (line.Command != "dump" && !line.Format.empty()) {
+    throw TUsageError("--format and --values belong to dump");
   }
+  if (line.Format.empty()) line.Format = "jsonl";
   if (positional.size() != 2) throw TUsageError(line.Command + " takes exactly one FILE");
   line.File = positional[1];
   return line;
 }
 
-// Opens the file through the provider: its folder is the data source and its
-// name without the ".dbf" extension the table name.
-std::unique_ptr<TProviderRecordset> OpenFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string name = path.substr(folder.size());
-  if (name.size() > 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dbf")) {
-    name.resize(name.size() - 4);
+// The table of a file, opened the way the window opens one, except that the
+// table name is the whole file name without its ".dbf" extension, so any file
+// can be named.
+class TOpenFile {
+ public:
+  explicit TOpenFile(const std::string& path)
+      : FSettings(TRegionalSettings::FromEnvironment()), FTable("AT", FConnection, FSettings) {
+    const std::string folder = FolderOfPath(path);
+    std::string name = path.substr(folder.size());
+    if (name.size() > 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dbf")) {
+      name.resize(name.size() - 4);
+    }
+    FConnection.SetConnectionString(NormalConnectionString(folder));
+    FConnection.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
+    FTable.TableName = name;
+    FTable.Open();
+    if (FTable.Recordset()->Table().IsMemoMissing()) {
+      std::fprintf(stderr,
+                   "lumbra-cli: warning: the memo file of '%s' is missing; memo values read as "
+                   "Null\n",
+                   path.c_str());
+    }
   }
-  TProviderConnection connection;
-  connection.SetConnectionString("Provider=VFPOLEDB.1;Data Source=" + folder +
-                                 ";Password=\"\";Collating Sequence=MACHINE");
-  connection.Options().DefaultCodePage = DefaultCodePageFromEnvironment();
-  connection.Open();
-  auto recordset = connection.OpenTable(name);
-  if (recordset->Table().IsMemoMissing()) {
-    std::fprintf(
-        stderr, "lumbra-cli: warning: the memo file of '%s' is missing; memo values read as Null\n",
-        path.c_str());
-  }
-  return recordset;
-}
+
+  TADOTable& Table() { return FTable; }
+  TProviderRecordset& Recordset() { return *FTable.Recordset(); }
+
+ private:
+  TRegionalSettings FSettings;
+  TADOConnection FConnection{"Conn"};
+  TADOTable FTable;
+};
 
 void WriteOut(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -144,6 +165,59 @@ void Dump(TProviderRecordset& rs, bool csv) {
   WriteOut(out);
 }
 
+void ListFields(const TADOTable& table) {
+  std::string out;
+  for (const auto& field : table.Fields()) {
+    out += field->FieldName() + '\t' + FieldTypeName(field->DataType()) + '\t' +
+           std::to_string(field->Size()) + '\t' + field->ClassName() + '\n';
+  }
+  WriteOut(out);
+}
+
+// A text on one line: tab, CR, LF and backslash written as \t, \r, \n and \\.
+void AppendEscaped(std::string& out, const std::string& text) {
+  for (char c : text) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+}
+
+void DumpTexts(TADOTable& table, bool display) {
+  const TFields& fields = table.Fields();
+  std::string out;
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (f != 0) out.push_back('\t');
+    AppendEscaped(out, fields[f]->FieldName());
+  }
+  out.push_back('\n');
+  for (table.First(); !table.Eof(); table.Next()) {
+    for (size_t f = 0; f < fields.size(); ++f) {
+      if (f != 0) out.push_back('\t');
+      AppendEscaped(out, display ? fields[f]->DisplayText() : fields[f]->AsString());
+    }
+    out.push_back('\n');
+    if (out.size() > 1 << 16) {
+      WriteOut(out);
+      out.clear();
+    }
+  }
+  WriteOut(out);
+}
+
 int Run(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -159,11 +233,15 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   try {
-    auto recordset = OpenFile(line.File);
+    TOpenFile file(line.File);
     if (line.Command == "columns") {
-      ListColumns(*recordset);
+      ListColumns(file.Recordset());
+    } else if (line.Command == "fields") {
+      ListFields(file.Table());
+    } else if (line.Format == "string" || line.Format == "display") {
+      DumpTexts(file.Table(), line.Format == "display");
     } else {
-      Dump(*recordset, line.Format == "csv");
+      Dump(file.Recordset(), line.Format == "csv");
     }
   } catch (const Exception& e) {
     std::fflush(stdout);

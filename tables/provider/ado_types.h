@@ -49,7 +49,7 @@ enum TDataType : int {
   adLongVarBinary = 205,
 };
 
-enum TFieldAttribute : uint32_t {
+enum TColumnAttribute : uint32_t {
   adFldMayDefer = 0x2,
   adFldUpdatable = 0x4,
   adFldUnknownUpdatable = 0x8,

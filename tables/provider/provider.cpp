@@ -124,6 +124,7 @@ void TProviderRecordset::Land() {
   if (FEof && FPosition >= 0) FPosition = FCursor.Count();
   FBof = FPosition < 0 || !FCursor.Reaches(0);
   FRecordPosition = -1;
+  ++FStamp;
 }
 
 void TProviderRecordset::MoveFirst() {

@@ -27,7 +27,7 @@ struct TColumn {
   int32_t DefinedSize = 0;
   uint8_t Precision = 0;
   uint8_t NumericScale = 0;
-  uint32_t Attributes = 0;  // TFieldAttribute bits
+  uint32_t Attributes = 0;  // TColumnAttribute bits
   std::vector<TColumnProperty> Properties;
 
   // The property named name (letter case significant), searched from the
@@ -59,6 +59,10 @@ class TProviderRecordset {
   // Moves to the 1-based record number. Throws EDbfError outside 1..RecordCount().
   void SetAbsolutePosition(int32_t position);
 
+  // Changes whenever the current record does, so readers can keep a value
+  // until the record moves.
+  uint64_t RecordStamp() const { return FStamp; }
+
   // The current record's value of column. Requires a current record.
   void GetValue(size_t column, Variant& out);
   Variant Value(size_t column);
@@ -75,6 +79,7 @@ class TProviderRecordset {
   bool FEof = true;
   const uint8_t* FRecord = nullptr;
   int64_t FRecordPosition = -1;  // the position FRecord was read for
+  uint64_t FStamp = 0;
 };
 
 class TProviderConnection {

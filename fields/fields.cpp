@@ -1,0 +1,448 @@
+#include "fields/fields.h"
+
+#include <cmath>
+
+#include "base/date_time.h"
+#include "base/text.h"
+#include "fields/text_forms.h"
+
+namespace lumbra {
+
+namespace {
+
+// The first count characters of UTF-8 text, never cutting a character.
+std::string FirstCharacters(const std::string& text, int32_t count) {
+  size_t i = 0;
+  for (int32_t n = 0; i < text.size() && n < count; ++n) {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+      ++i;
+  }
+  return text.substr(0, i);
+}
+
+const char* ShortTypeName(TFieldType type) {
+  switch (type) {
+    case ftBlob:
+      return "Blob";
+    case ftMemo:
+      return "Memo";
+    case ftGraphic:
+      return "Graphic";
+    case ftFmtMemo:
+      return "FmtMemo";
+    case ftParadoxOle:
+      return "ParadoxOle";
+    case ftDBaseOle:
+      return "dBaseOle";
+    case ftTypedBinary:
+      return "TypedBinary";
+    case ftOraBlob:
+      return "HugeBlob";
+    case ftOraClob:
+      return "HugeClob";
+    default:
+      return "";
+  }
+}
+
+bool IsBlobClass(TFieldClass c) {
+  return c == TFieldClass::Blob || c == TFieldClass::Memo || c == TFieldClass::Graphic;
+}
+
+}  // namespace
+
+const char* TField::ClassName() const {
+  switch (FClass) {
+    case TFieldClass::String:
+      return "TStringField";
+    case TFieldClass::WideString:
+      return "TWideStringField";
+    case TFieldClass::Guid:
+      return "TGuidField";
+    case TFieldClass::Smallint:
+      return "TSmallintField";
+    case TFieldClass::Integer:
+      return "TIntegerField";
+    case TFieldClass::Word:
+      return "TWordField";
+    case TFieldClass::AutoInc:
+      return "TAutoIncField";
+    case TFieldClass::Largeint:
+      return "TLargeintField";
+    case TFieldClass::Float:
+      return "TFloatField";
+    case TFieldClass::Currency:
+      return "TCurrencyField";
+    case TFieldClass::BCD:
+      return "TBCDField";
+    case TFieldClass::FMTBCD:
+      return "TFMTBCDField";
+    case TFieldClass::Boolean:
+      return "TBooleanField";
+    case TFieldClass::Date:
+      return "TDateField";
+    case TFieldClass::Time:
+      return "TTimeField";
+    case TFieldClass::DateTime:
+      return "TDateTimeField";
+    case TFieldClass::SQLTimeStamp:
+      return "TSQLTimeStampField";
+    case TFieldClass::Bytes:
+      return "TBytesField";
+    case TFieldClass::VarBytes:
+      return "TVarBytesField";
+    case TFieldClass::Blob:
+      return "TBlobField";
+    case TFieldClass::Memo:
+      return "TMemoField";
+    case TFieldClass::Graphic:
+      return "TGraphicField";
+    case TFieldClass::ADT:
+      return "TADTField";
+    case TFieldClass::Array:
+      return "TArrayField";
+    case TFieldClass::DataSet:
+      return "TDataSetField";
+    case TFieldClass::Reference:
+      return "TReferenceField";
+    case TFieldClass::Variant:
+      return "TVariantField";
+    case TFieldClass::Interface:
+      return "TInterfaceField";
+    case TFieldClass::IDispatch:
+      return "TIDispatchField";
+    case TFieldClass::None:
+      break;
+  }
+  return "TField";
+}
+
+void TField::SetSize(int32_t size) {
+  CheckTypeSize(FClass, size);
+  FSize = size;
+}
+
+void TField::Bind(TProviderRecordset* recordset, size_t column) {
+  FRecordset = recordset;
+  FColumn = column;
+  FValueStamp = UINT64_MAX;
+}
+
+const Variant& TField::ProviderValue() const {
+  if (FRecordset == nullptr || FRecordset->Bof() || FRecordset->Eof()) {
+    FValue.SetNull();
+    FValueStamp = UINT64_MAX;
+    return FValue;
+  }
+  if (FValueStamp != FRecordset->RecordStamp()) {
+    FValueStamp = UINT64_MAX;  // stays stale if the read throws
+    FRecordset->GetValue(FColumn, FValue);
+    FValueStamp = FRecordset->RecordStamp();
+  }
+  return FValue;
+}
+
+bool TField::IsNull() const {
+  const Variant& v = ProviderValue();
+  return v.IsNull() || v.IsEmpty();
+}
+
+int64_t TField::IntegerValue(const Variant& v) const {
+  switch (v.Type()) {
+    case TVarType::varInteger:
+    case TVarType::varInt64:
+      return v.Int64();
+    case TVarType::varBoolean:
+      return v.Boolean() ? 1 : 0;
+    case TVarType::varDecimal:
+      if (auto value = DecimalToInt64(v.Decimal())) return *value;
+      break;
+    case TVarType::varCurrency:
+      return (v.Currency() + (v.Currency() < 0 ? -5000 : 5000)) / 10000;
+    case TVarType::varDouble:
+      if (std::isfinite(v.Double()) && std::fabs(v.Double()) < 9.2e18)
+        return std::llround(v.Double());
+      break;
+    default:
+      break;
+  }
+  throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a whole number");
+}
+
+int64_t TField::CurrencyValue(const Variant& v) const {
+  switch (v.Type()) {
+    case TVarType::varCurrency:
+      return v.Currency();
+    case TVarType::varDecimal:
+      // Digits beyond the fourth decimal are rounded half away from zero.
+      if (auto value = DecimalToCurrency(v.Decimal())) return *value;
+      throw EBcdOverflowError("BCD overflow");
+    case TVarType::varInteger:
+    case TVarType::varInt64:
+      if (std::llabs(v.Int64()) <= INT64_MAX / 10000) return v.Int64() * 10000;
+      throw EBcdOverflowError("BCD overflow");
+    case TVarType::varDouble:
+      if (std::isfinite(v.Double()) && std::fabs(v.Double()) < 9.2e14) {
+        return std::llround(v.Double() * 10000);
+      }
+      throw EBcdOverflowError("BCD overflow");
+    default:
+      throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a number");
+  }
+}
+
+double TField::FloatValue(const Variant& v) const {
+  switch (v.Type()) {
+    case TVarType::varDouble:
+      return v.Double();
+    case TVarType::varInteger:
+    case TVarType::varInt64:
+      return static_cast<double>(v.Int64());
+    case TVarType::varCurrency:
+      return static_cast<double>(v.Currency()) / 10000.0;
+    case TVarType::varDecimal:
+      return v.Decimal().ToDouble();
+    default:
+      throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a number");
+  }
+}
+
+std::string TField::TextValue(const Variant& v) const {
+  switch (v.Type()) {
+    case TVarType::varString:
+    case TVarType::varUString:
+    case TVarType::varBytes:
+      return v.Text();
+    case TVarType::varInteger:
+    case TVarType::varInt64:
+      return std::to_string(v.Int64());
+    case TVarType::varDouble:
+      return FormatGeneral(v.Double(), 15, FSettings);
+    case TVarType::varCurrency:
+      return FormatCurrencyGeneral(v.Currency(), FSettings);
+    case TVarType::varDecimal:
+      return FormatGeneral(v.Decimal().ToDouble(), 15, FSettings);
+    case TVarType::varDate:
+      return DateTimeText(v.Date());
+    case TVarType::varBoolean:
+      return v.Boolean() ? "True" : "False";
+    default:
+      throw EFieldValueError("Field '" + FFieldName + "' cannot show the value as text");
+  }
+}
+
+std::string TField::DateTimeText(double value) const {
+  std::string text = FormatDateTime(FSettings.ShortDateFormat, value, FSettings);
+  const TCivilDateTime t = DecodeDateTime(value);
+  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0) {
+    text += " " + FormatDateTime(FSettings.LongTimeFormat, value, FSettings);
+  }
+  return text;
+}
+
+Variant TField::AsVariant() const {
+  const Variant& v = ProviderValue();
+  if (IsBlobClass(FClass)) {
+    // A large value is its contents, and an absent one is empty, never Null.
+    return Variant::FromString(v.IsNull() || v.IsEmpty() ? std::string() : TextValue(v));
+  }
+  if (v.IsNull() || v.IsEmpty()) return Variant::Null();
+  switch (FClass) {
+    case TFieldClass::String:
+    case TFieldClass::Guid:
+      return Variant::FromString(AsString());
+    case TFieldClass::WideString:
+      return Variant::FromString(TextValue(v), TVarType::varUString);
+    case TFieldClass::Smallint:
+    case TFieldClass::Integer:
+    case TFieldClass::Word:
+    case TFieldClass::AutoInc: {
+      const int64_t value = IntegerValue(v);
+      if (FClass == TFieldClass::Smallint) return Variant::FromInteger(static_cast<int16_t>(value));
+      if (FClass == TFieldClass::Word) return Variant::FromInteger(static_cast<uint16_t>(value));
+      return Variant::FromInteger(static_cast<int32_t>(value));
+    }
+    case TFieldClass::Largeint:
+      return Variant::FromInt64(IntegerValue(v));
+    case TFieldClass::Float:
+    case TFieldClass::Currency:
+      return Variant::FromDouble(FloatValue(v));
+    case TFieldClass::BCD:
+    case TFieldClass::FMTBCD:
+      return Variant::FromCurrency(CurrencyValue(v));
+    case TFieldClass::Boolean:
+      if (v.Type() == TVarType::varBoolean) return v;
+      return Variant::FromBoolean(IntegerValue(v) != 0);
+    case TFieldClass::Date:
+    case TFieldClass::Time:
+    case TFieldClass::DateTime:
+    case TFieldClass::SQLTimeStamp:
+      if (v.Type() != TVarType::varDate) {
+        throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a date");
+      }
+      return v;
+    case TFieldClass::Bytes:
+    case TFieldClass::VarBytes:
+      return Variant::FromBytes(v.Text());
+    case TFieldClass::Interface:
+    case TFieldClass::IDispatch:
+      return Variant::OfKind(TVarType::varUnknown);
+    case TFieldClass::DataSet:
+      return Variant::Null();
+    default:
+      return v;
+  }
+}
+
+std::string TField::AsString() const {
+  const Variant& v = ProviderValue();
+  const bool isNull = v.IsNull() || v.IsEmpty();
+  if (FClass == TFieldClass::Interface || FClass == TFieldClass::IDispatch ||
+      FClass == TFieldClass::DataSet) {
+    return ClassDescription();
+  }
+  if (isNull) return "";
+  switch (FClass) {
+    case TFieldClass::String:
+    case TFieldClass::Guid: {
+      std::string text = TextValue(v);
+      const size_t nul = text.find('\0');
+      if (nul != std::string::npos) text.resize(nul);
+      return FirstCharacters(text, FClass == TFieldClass::Guid ? 38 : FSize);
+    }
+    case TFieldClass::Smallint:
+    case TFieldClass::Integer:
+    case TFieldClass::Word:
+    case TFieldClass::AutoInc:
+    case TFieldClass::Largeint:
+      return std::to_string(AsVariant().Int64());
+    case TFieldClass::Float:
+    case TFieldClass::Currency:
+      return FormatGeneral(FloatValue(v), 15, FSettings);
+    case TFieldClass::BCD:
+    case TFieldClass::FMTBCD:
+      return FormatCurrencyGeneral(CurrencyValue(v), FSettings);
+    case TFieldClass::Boolean:
+      return AsVariant().Boolean() ? "True" : "False";
+    case TFieldClass::Date:
+      return FormatDateTime(FSettings.ShortDateFormat, AsVariant().Date(), FSettings);
+    case TFieldClass::Time:
+      return FormatDateTime(FSettings.LongTimeFormat, AsVariant().Date(), FSettings);
+    case TFieldClass::DateTime:
+    case TFieldClass::SQLTimeStamp:
+      return DateTimeText(AsVariant().Date());
+    default:
+      return TextValue(v);
+  }
+}
+
+std::string TField::DisplayText() const {
+  switch (FClass) {
+    case TFieldClass::Bytes:
+    case TFieldClass::VarBytes:
+    case TFieldClass::Blob:
+    case TFieldClass::Memo:
+    case TFieldClass::Graphic:
+      return ClassDescription();
+    case TFieldClass::BCD:
+    case TFieldClass::FMTBCD:
+      try {
+        return AsString();
+      } catch (const Exception&) {
+        return "BCD overflow";
+      }
+    default:
+      return AsString();
+  }
+}
+
+std::string TField::ClassDescription() const {
+  std::string name;
+  if (IsBlobClass(FClass)) {
+    name = ShortTypeName(FDataType);
+  } else {
+    name = ClassName();
+    if (!name.empty() && name[0] == 'T') name.erase(0, 1);
+    if (name.size() > 5 && EqualsIgnoringAsciiCase(name.substr(name.size() - 5), "Field")) {
+      name.resize(name.size() - 5);
+    }
+  }
+  const std::string text = "(" + name + ")";
+  return IsNull() ? text : AsciiUpper(text);
+}
+
+bool TField::IsNumeric() const {
+  switch (FClass) {
+    case TFieldClass::Smallint:
+    case TFieldClass::Integer:
+    case TFieldClass::Word:
+    case TFieldClass::AutoInc:
+    case TFieldClass::Largeint:
+    case TFieldClass::Float:
+    case TFieldClass::Currency:
+    case TFieldClass::BCD:
+    case TFieldClass::FMTBCD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int32_t TField::DefaultDisplayWidth() const {
+  switch (FClass) {
+    case TFieldClass::String:
+    case TFieldClass::WideString:
+      return FSize;
+    case TFieldClass::Guid:
+      return 38;
+    case TFieldClass::Largeint:
+      return 15;
+    case TFieldClass::Boolean:
+      return 5;
+    case TFieldClass::DateTime:
+      return 18;
+    case TFieldClass::Date:
+    case TFieldClass::Time:
+      return 10;
+    case TFieldClass::BCD:
+      return FPrecision > 0 ? FPrecision + 1 : 10;
+    case TFieldClass::Variant:
+      return 15;
+    default:
+      return 10;
+  }
+}
+
+TFields CreateFieldsFromDefs(const TFieldDefs& defs, bool nestedView, TProviderRecordset* recordset,
+                             const TRegionalSettings& settings) {
+  TFields fields;
+  for (size_t i = 0; i < defs.Count(); ++i) {
+    const TFieldDef& def = defs[i];
+    const TFieldType type = def.DataType();
+    if (type == ftUnknown || (def.Attributes & faHiddenCol) != 0) continue;
+    if (!nestedView && type >= ftADT && type <= ftDataSet) continue;
+    const TFieldClass fieldClass = FieldClassForType(type);
+    if (fieldClass == TFieldClass::None) {
+      throw EDatabaseError("Field '" + def.Name + "' is of an unknown type");
+    }
+    auto field = std::make_unique<TField>(fieldClass, settings);
+    field->SetSize(def.Size());
+    field->SetFieldName(def.Name);
+    field->SetRequired((def.Attributes & faRequired) != 0);
+    field->SetReadOnly((def.Attributes & faReadonly) != 0);
+    field->SetDataType(type);
+    if (fieldClass == TFieldClass::BCD) field->SetPrecision(def.Precision());
+    const bool stringClass = fieldClass == TFieldClass::String ||
+                             fieldClass == TFieldClass::WideString ||
+                             fieldClass == TFieldClass::Guid;
+    if (stringClass && ((def.Attributes & faFixed) != 0 || type == ftFixedChar)) {
+      field->SetFixedChar(true);
+    }
+    field->Bind(recordset, def.Column);
+    fields.push_back(std::move(field));
+  }
+  return fields;
+}
+
+}  // namespace lumbra

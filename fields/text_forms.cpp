@@ -1,0 +1,188 @@
+#include "fields/text_forms.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/date_time.h"
+
+namespace lumbra {
+
+namespace {
+
+// digits: significant digits without trailing zeros; the value is 0.digits x 10^e.
+std::string GeneralForm(bool negative, const std::string& digits, int e, int precision,
+                        const TRegionalSettings& settings) {
+  if (digits.empty()) return "0";
+  std::string out = negative ? "-" : "";
+  if (e > precision || e < -3) {
+    out += digits[0];
+    if (digits.size() > 1) out += settings.DecimalSeparator + digits.substr(1);
+    out += "E" + std::to_string(e - 1);
+    return out;
+  }
+  if (e <= 0) {
+    out += "0" + settings.DecimalSeparator + std::string(static_cast<size_t>(-e), '0') + digits;
+    return out;
+  }
+  const auto whole = static_cast<size_t>(e);
+  if (digits.size() <= whole) {
+    out += digits + std::string(whole - digits.size(), '0');
+  } else {
+    out += digits.substr(0, whole) + settings.DecimalSeparator + digits.substr(whole);
+  }
+  return out;
+}
+
+void StripTrailingZeros(std::string& digits) {
+  while (!digits.empty() && digits.back() == '0')
+    digits.pop_back();
+}
+
+constexpr TUInt128 Pow10(int n) {
+  TUInt128 p = 1;
+  for (int i = 0; i < n; ++i)
+    p *= 10;
+  return p;
+}
+
+std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
+  TUInt128 m = value.Mantissa;
+  if (value.Scale > targetScale) {
+    const int drop = value.Scale - targetScale;
+    if (drop > 38) return 0;  // a mantissa of at most 39 digits rounds to nothing
+    const TUInt128 divisor = Pow10(drop);
+    const TUInt128 rest = m % divisor;
+    m /= divisor;
+    if (rest * 2 >= divisor) ++m;  // half away from zero: the sign is applied after
+  } else {
+    for (int i = value.Scale; i < targetScale; ++i) {
+      if (m > static_cast<TUInt128>(INT64_MAX)) return std::nullopt;
+      m *= 10;
+    }
+  }
+  const TUInt128 limit = static_cast<TUInt128>(INT64_MAX) + (value.Negative ? 1 : 0);
+  if (m > limit) return std::nullopt;
+  if (!value.Negative) return static_cast<int64_t>(m);
+  return m == limit ? INT64_MIN : -static_cast<int64_t>(m);
+}
+
+void AppendNumber(std::string& out, int value, int width) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+  out += buffer;
+}
+
+bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* word) {
+  for (size_t k = 0; word[k] != '\0'; ++k) {
+    if (at + k >= text.size()) return false;
+    char c = text[at + k];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+    if (c != word[k]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FormatGeneral(double value, int precision, const TRegionalSettings& settings) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";
+  // %e rounds correctly to the requested number of significant digits.
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, std::fabs(value));
+  std::string digits;
+  const char* p = buffer;
+  for (; *p != 'e'; ++p) {
+    if (*p >= '0' && *p <= '9') digits.push_back(*p);
+  }
+  const int exponent = std::atoi(p + 1);
+  StripTrailingZeros(digits);
+  return GeneralForm(value < 0, digits, exponent + 1, precision, settings);
+}
+
+std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
+  if (amount == 0) return "0";
+  const bool negative = amount < 0;
+  const uint64_t magnitude =
+      negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
+  std::string digits = std::to_string(magnitude);
+  const int e = static_cast<int>(digits.size()) - 4;
+  StripTrailingZeros(digits);
+  return GeneralForm(negative, digits, e, 19, settings);
+}
+
+std::optional<int64_t> DecimalToCurrency(const TDecimal& value) {
+  return RoundDecimal(value, 4);
+}
+
+std::optional<int64_t> DecimalToInt64(const TDecimal& value) {
+  return RoundDecimal(value, 0);
+}
+
+std::string FormatDateTime(const std::string& pattern, double value,
+                           const TRegionalSettings& settings) {
+  const TCivilDateTime t = DecodeDateTime(value);
+  const bool twelveHour =
+      pattern.find("AMPM") != std::string::npos || pattern.find("ampm") != std::string::npos;
+  std::string out;
+  bool afterHour = false;  // "m" right after an hour (literals between) means minutes
+  for (size_t i = 0; i < pattern.size();) {
+    const char c = pattern[i];
+    if (c == '"' || c == '\'') {
+      const size_t end = pattern.find(c, i + 1);
+      out += pattern.substr(i + 1, (end == std::string::npos ? pattern.size() : end) - i - 1);
+      i = end == std::string::npos ? pattern.size() : end + 1;
+      continue;
+    }
+    if (StartsWithIgnoringCase(pattern, i, "AMPM")) {
+      out += t.Hour < 12 ? settings.TimeAMString : settings.TimePMString;
+      i += 4;
+      continue;
+    }
+    const char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+    size_t run = 1;
+    while (i + run < pattern.size() && pattern[i + run] == c)
+      ++run;
+    const int width = run >= 2 ? 2 : 1;
+    size_t used = std::min<size_t>(run, 2);
+    switch (lower) {
+      case 'y':
+        used = run >= 4 ? 4 : used;
+        AppendNumber(out, used == 4 ? t.Date.Year : t.Date.Year % 100, used == 4 ? 4 : 2);
+        afterHour = false;
+        break;
+      case 'm':
+        AppendNumber(out, afterHour ? t.Minute : t.Date.Month, width);
+        afterHour = false;
+        break;
+      case 'd':
+        AppendNumber(out, t.Date.Day, width);
+        afterHour = false;
+        break;
+      case 'h': {
+        int hour = t.Hour;
+        if (twelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
+        AppendNumber(out, hour, width);
+        afterHour = true;
+        break;
+      }
+      case 'n':
+        AppendNumber(out, t.Minute, width);
+        break;
+      case 's':
+        AppendNumber(out, t.Second, width);
+        afterHour = false;
+        break;
+      default:
+        out.push_back(c);
+        used = 1;
+        break;
+    }
+    i += used;
+  }
+  return out;
+}
+
+}  // namespace lumbra

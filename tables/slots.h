@@ -1,0 +1,56 @@
+// The two table slots of the main window and opening a file into one.
+#pragma once
+
+#include <string>
+
+#include "fields/regional_settings.h"
+#include "tables/data_access.h"
+
+namespace lumbra {
+
+// What a window shows of the slots: its caption, the application title and
+// the slots' tab captions.
+class ISlotView {
+ public:
+  virtual ~ISlotView() = default;
+  virtual void SetWindowCaption(const std::string& caption) = 0;
+  virtual void SetApplicationTitle(const std::string& title) = 0;
+  // slot is 1 or 2.
+  virtual void SetTabCaption(int slot, const std::string& caption) = 0;
+};
+
+// The folder of a path: up to and including its last "/"; "" when it has none.
+std::string FolderOfPath(const std::string& path);
+// The table name of a path: its file name up to its first "."; "" when the
+// file name has no ".".
+std::string TableNameOfPath(const std::string& path);
+// The connection string of a slot opened normally on folder.
+std::string NormalConnectionString(const std::string& folder);
+
+class TTableSlots {
+ public:
+  // view and settings must outlive the slots.
+  TTableSlots(ISlotView& view, const TRegionalSettings& settings);
+
+  TADOConnection Conn{"Conn"};
+  TADOConnection Conn2{"Conn2"};
+  TADOTable AT;
+  TADOTable AT2;
+  TDataSource DataSource1{AT};
+  TDataSource DataSource2{AT2};
+  // The path last opened successfully into slot 1.
+  std::string FFisierDbf1;
+
+  // Closes the slot, connects to the file's folder and opens the file's table
+  // in it, then sets the captions (and, for slot 1, FFisierDbf1). Throws on the
+  // first failing step, leaving the later ones undone.
+  void DeschideDbf1(const std::string& path);
+  void DeschideDbf2(const std::string& path);
+
+ private:
+  void OpenInto(TADOConnection& connection, TADOTable& table, const std::string& path);
+
+  ISlotView& FView;
+};
+
+}  // namespace lumbra
