@@ -1,0 +1,63 @@
+#include "dbf/collation.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+
+#include <cstdlib>
+
+#include "dbf/dbf_error.h"
+
+namespace lumbra {
+
+TCollation::TCollation(std::string_view localeName) {
+  const bool plain = localeName.empty() || localeName == "C" || localeName == "POSIX";
+  const std::string base(localeName.substr(0, localeName.find_first_of(".@")));
+  const icu::Locale locale = plain ? icu::Locale::getRoot() : icu::Locale(base.c_str());
+  UErrorCode status = U_ZERO_ERROR;
+  FCollator.reset(icu::Collator::createInstance(locale, status));
+  if (U_FAILURE(status) || FCollator == nullptr) {
+    throw EDbfError(std::string("Cannot load the collation of locale '") + base +
+                    "': " + u_errorName(status));
+  }
+  // Secondary strength: base letters and accents count, letter case does not.
+  FCollator->setStrength(icu::Collator::SECONDARY);
+}
+
+TCollation::~TCollation() = default;
+
+const TCollation& TCollation::ForUser() {
+  static const TCollation collation([] {
+    for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+      const char* value = std::getenv(variable);
+      if (value != nullptr && *value != '\0') return std::string(value);
+    }
+    return std::string();
+  }());
+  return collation;
+}
+
+int TCollation::Compare(std::string_view a, std::string_view b) const {
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult result =
+      FCollator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                             icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+  if (U_FAILURE(status)) return -1;
+  return result == UCOL_LESS ? -1 : result == UCOL_EQUAL ? 0 : 1;
+}
+
+std::string TCollation::SortKey(std::string_view text) const {
+  const icu::UnicodeString s = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  std::string key(64, '\0');
+  int32_t length = FCollator->getSortKey(s, reinterpret_cast<uint8_t*>(key.data()),
+                                         static_cast<int32_t>(key.size()));
+  if (length > static_cast<int32_t>(key.size())) {
+    key.resize(static_cast<size_t>(length));
+    length = FCollator->getSortKey(s, reinterpret_cast<uint8_t*>(key.data()), length);
+  }
+  // The key ends with a NUL that carries no order.
+  key.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+  return key;
+}
+
+}  // namespace lumbra
