@@ -1,12 +1,13 @@
 // lumbra-cli: a headless front end over the same core as the window.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include "base/exception.h"
 #include "base/text.h"
+#include "cli/command_line.h"
 #include "cli/value_text.h"
 #include "dbf/code_page.h"
 #include "fields/field_types.h"
@@ -19,66 +20,6 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-
-constexpr const char* kUsage =
-    "Usage: lumbra-cli COMMAND FILE [OPTIONS]\n"
-    "\n"
-    "Commands:\n"
-    "  columns FILE                      one line per column: name, type number, defined\n"
-    "                                    size, precision, scale, attributes, autoincrement\n"
-    "  dump FILE [--format jsonl|csv]    every visible record in file order\n"
-    "  dump FILE --values string|display every visible record as a tab-separated line of\n"
-    "                                    the fields' texts, under a line of field names\n"
-    "  fields FILE                       one line per field: name, type, size, class\n"
-    "\n"
-    "Options:\n"
-    "  --help                            show this text\n";
-
-class TUsageError : public Exception {
- public:
-  using Exception::Exception;
-};
-
-struct TCommandLine {
-  std::string Command;
-  std::string File;
-  std::string Format;  // jsonl, csv, string or display
-};
-
-TCommandLine ParseCommandLine(int argc, char** argv) {
-  TCommandLine line;
-  std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--format" || arg == "--values") {
-      const bool values = arg == "--values";
-      const char* choices = values ? "string or display" : "jsonl or csv";
-      if (i + 1 >= argc) throw TUsageError(arg + " needs a value (" + choices + ")");
-      if (!line.Format.empty()) throw TUsageError("give one of --format and --values");
-      line.Format = argv[++i];
-      const bool known = values ? line.Format == "string" || line.Format == "display"
-                                : line.Format == "jsonl" || line.Format == "csv";
-      if (!known)
-        throw TUsageError("unknown " + arg.substr(2) + " '" + line.Format + "' (" + choices + ")");
-    } else if (arg.rfind("--", 0) == 0) {
-      throw TUsageError("unknown option '" + arg + "'");
-    } else {
-      positional.push_back(arg);
-    }
-  }
-  if (positional.empty()) throw TUsageError("no command given");
-  line.Command = positional[0];
-  if (line.Command != "columns" && line.Command != "dump" && line.Command != "fields") {
-    throw TUsageError("unknown command '" + line.Command + "'");
-  }
-  if (line.Command != "dump" && !line.Format.empty()) {
-    throw TUsageError("--format and --values belong to dump");
-  }
-  if (line.Format.empty()) line.Format = "jsonl";
-  if (positional.size() != 2) throw TUsageError(line.Command + " takes exactly one FILE");
-  line.File = positional[1];
-  return line;
-}
 
 // The table of a file, opened the way the window opens one, except that the
 // table name is the whole file name without its ".dbf" extension, so any file
@@ -218,37 +159,113 @@ void DumpTexts(TADOTable& table, bool display) {
   WriteOut(out);
 }
 
+int RunColumns(const TCommandLine& line) {
+  TOpenFile file(line.Files[0]);
+  ListColumns(file.Recordset());
+  return 0;
+}
+
+int RunFields(const TCommandLine& line) {
+  TOpenFile file(line.Files[0]);
+  ListFields(file.Table());
+  return 0;
+}
+
+int RunDump(const TCommandLine& line) {
+  if (line.Has("format") && line.Has("values"))
+    throw EUsageError("give one of --format and --values");
+  const std::string values = line.Option("values");
+  const std::string format = line.Option("format", "jsonl");
+  if (!values.empty() && values != "string" && values != "display") {
+    throw EUsageError("unknown --values '" + values + "' (string or display)");
+  }
+  if (format != "jsonl" && format != "csv") {
+    throw EUsageError("unknown --format '" + format + "' (jsonl or csv)");
+  }
+  TOpenFile file(line.Files[0]);
+  if (!values.empty()) {
+    DumpTexts(file.Table(), values == "display");
+  } else {
+    Dump(file.Recordset(), format == "csv");
+  }
+  return 0;
+}
+
+struct TCommand {
+  const char* Name;
+  size_t FileCount;
+  std::vector<std::string> Options;
+  const char* Help;
+  int (*Run)(const TCommandLine&);
+};
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {
+      {"columns",
+       1,
+       {},
+       "columns FILE\n      one line per column: name, column type number, "
+       "defined size, precision,\n      scale, attributes, 1 or 0 for auto-increment",
+       RunColumns},
+      {"dump",
+       1,
+       {"format", "values"},
+       "dump FILE [--format jsonl|csv] [--values string|display]\n"
+       "      every visible record: JSON lines or CSV of the values, or with --values a\n"
+       "      tab-separated line of the fields' texts under a line of field names",
+       RunDump},
+      {"fields",
+       1,
+       {},
+       "fields FILE\n      one line per field: name, field type, size, class",
+       RunFields},
+  };
+  return commands;
+}
+
+std::string Usage() {
+  std::string text = "Usage: lumbra-cli COMMAND FILE... [OPTIONS]\n\nCommands:\n";
+  for (const TCommand& c : Commands())
+    text += std::string("  ") + c.Help + "\n";
+  text += "\n  --help      show this text\n";
+  return text;
+}
+
 int Run(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
+      std::fputs(Usage().c_str(), stdout);
       return 0;
     }
   }
-  TCommandLine line;
   try {
-    line = ParseCommandLine(argc, argv);
-  } catch (const TUsageError& e) {
-    std::fprintf(stderr, "lumbra-cli: %s\n%s", e.Message().c_str(), kUsage);
-    return kExitUsage;
-  }
-  try {
-    TOpenFile file(line.File);
-    if (line.Command == "columns") {
-      ListColumns(file.Recordset());
-    } else if (line.Command == "fields") {
-      ListFields(file.Table());
-    } else if (line.Format == "string" || line.Format == "display") {
-      DumpTexts(file.Table(), line.Format == "display");
-    } else {
-      Dump(file.Recordset(), line.Format == "csv");
+    const TCommandLine line = ParseCommandLine(argc, argv);
+    const TCommand* command = nullptr;
+    for (const TCommand& c : Commands()) {
+      if (line.Command == c.Name) command = &c;
     }
+    if (command == nullptr) throw EUsageError("unknown command '" + line.Command + "'");
+    if (line.Files.size() != command->FileCount) {
+      throw EUsageError(line.Command + " takes " + std::to_string(command->FileCount) +
+                        (command->FileCount == 1 ? " FILE" : " FILEs"));
+    }
+    for (const auto& [name, value] : line.Options) {
+      if (std::find(command->Options.begin(), command->Options.end(), name) ==
+          command->Options.end()) {
+        throw EUsageError("--" + name + " does not belong to " + line.Command);
+      }
+    }
+    const int code = command->Run(line);
+    return std::fflush(stdout) == 0 ? code : kExitFailure;
+  } catch (const EUsageError& e) {
+    std::fprintf(stderr, "lumbra-cli: %s\nTry 'lumbra-cli --help' for the commands.\n",
+                 e.Message().c_str());
+    return kExitUsage;
   } catch (const Exception& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "lumbra-cli: %s\n", e.Message().c_str());
     return kExitFailure;
   }
-  return std::fflush(stdout) == 0 ? 0 : kExitFailure;
 }
 
 }  // namespace
