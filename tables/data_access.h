@@ -9,6 +9,7 @@
 
 #include "fields/field_defs.h"
 #include "fields/fields.h"
+#include "fields/grid_model.h"
 #include "fields/regional_settings.h"
 #include "tables/provider/provider.h"
 
@@ -93,7 +94,7 @@ class TADOTable {
 };
 
 // The switch between a table and its grid: while disabled the grid is detached.
-class TDataSource {
+class TDataSource : public IGridDataLink {
  public:
   explicit TDataSource(TADOTable& dataSet) : FDataSet(dataSet) {}
 
@@ -103,6 +104,14 @@ class TDataSource {
 
   // Called when Enabled changes.
   std::function<void()> OnStateChange;
+
+  bool LinkActive() const override { return FEnabled && FDataSet.Active(); }
+  const TFields& LinkFields() const override { return FDataSet.Fields(); }
+  int32_t LinkRecordCount() override { return FDataSet.RecordCount(); }
+  int32_t LinkRecNo() const override { return FDataSet.RecNo(); }
+  void LinkSetRecNo(int32_t recNo) override { FDataSet.SetRecNo(recNo); }
+  bool LinkFiltered() const override { return FDataSet.Filtered; }
+  void LinkMoveField(size_t from, size_t to) override { FDataSet.MoveField(from, to); }
 
  private:
   TADOTable& FDataSet;
