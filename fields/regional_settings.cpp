@@ -19,8 +19,11 @@ std::string Utf8(const icu::UnicodeString& text) {
   return out;
 }
 
+// "C.UTF-8" is still the C locale: ICU would read it as en_US_POSIX, whose
+// 24-hour clock is not the C default.
 bool IsPlainLocale(std::string_view name) {
-  return name.empty() || name == "C" || name == "POSIX";
+  const std::string_view base = name.substr(0, name.find_first_of(".@"));
+  return base.empty() || base == "C" || base == "POSIX";
 }
 
 icu::Locale IcuLocale(std::string_view name) {
@@ -102,7 +105,9 @@ TRegionalSettings TRegionalSettings::ForLocales(std::string_view numericLocale,
     if (hour != std::string::npos) {
       const bool twoDigits = hour + 1 < pattern.size() && pattern[hour + 1] == pattern[hour];
       const bool twelveHour = pattern[hour] == 'h' || pattern[hour] == 'K';
-      const size_t marker = pattern.find('a');
+      // "a" is the AM/PM marker; "b" and "B" are day periods that some
+      // locales (zh_TW) show in its place.
+      const size_t marker = pattern.find_first_of("abB");
       std::string format = std::string(twoDigits ? "hh" : "h") + ":mm:ss";
       if (twelveHour)
         format = marker != std::string::npos && marker < hour ? "AMPM " + format : format + " AMPM";

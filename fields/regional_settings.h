@@ -17,7 +17,7 @@ struct TRegionalSettings {
   std::string TimePMString = "PM";
 
   // The settings of a locale name such as "ro_RO.UTF-8" from ICU's locale
-  // data; "", "C" and "POSIX" give the defaults above.
+  // data; "", "C" and "POSIX" (with any encoding, "C.UTF-8") give the defaults above.
   static TRegionalSettings ForLocales(std::string_view numericLocale, std::string_view timeLocale);
   // The user's settings: each category's locale is named by LC_ALL, else
   // LC_NUMERIC / LC_TIME, else LANG.
