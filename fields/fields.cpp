@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "base/date_time.h"
 #include "base/text.h"
 #include "fields/text_forms.h"
 
@@ -224,21 +223,12 @@ std::string TField::TextValue(const Variant& v) const {
     case TVarType::varDecimal:
       return FormatGeneral(v.Decimal().ToDouble(), 15, FSettings);
     case TVarType::varDate:
-      return DateTimeText(v.Date());
+      return DateTimeText(v.Date(), FSettings);
     case TVarType::varBoolean:
       return v.Boolean() ? "True" : "False";
     default:
       throw EFieldValueError("Field '" + FFieldName + "' cannot show the value as text");
   }
-}
-
-std::string TField::DateTimeText(double value) const {
-  std::string text = FormatDateTime(FSettings.ShortDateFormat, value, FSettings);
-  const TCivilDateTime t = DecodeDateTime(value);
-  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0) {
-    text += " " + FormatDateTime(FSettings.LongTimeFormat, value, FSettings);
-  }
-  return text;
 }
 
 Variant TField::AsVariant() const {
@@ -331,7 +321,7 @@ std::string TField::AsString() const {
       return FormatDateTime(FSettings.LongTimeFormat, AsVariant().Date(), FSettings);
     case TFieldClass::DateTime:
     case TFieldClass::SQLTimeStamp:
-      return DateTimeText(AsVariant().Date());
+      return DateTimeText(AsVariant().Date(), FSettings);
     default:
       return TextValue(v);
   }
@@ -347,9 +337,13 @@ std::string TField::DisplayText() const {
       return ClassDescription();
     case TFieldClass::BCD:
     case TFieldClass::FMTBCD:
+      // Only a value that cannot become a currency amount is shown this way;
+      // a provider that fails to give the value still raises.
       try {
         return AsString();
-      } catch (const Exception&) {
+      } catch (const EBcdOverflowError&) {
+        return "BCD overflow";
+      } catch (const EFieldValueError&) {
         return "BCD overflow";
       }
     default:

@@ -70,7 +70,6 @@ class TField {
   int64_t CurrencyValue(const Variant& value) const;
   double FloatValue(const Variant& value) const;
   std::string TextValue(const Variant& value) const;
-  std::string DateTimeText(double value) const;
 
   TFieldClass FClass;
   const TRegionalSettings& FSettings;

@@ -185,4 +185,13 @@ std::string FormatDateTime(const std::string& pattern, double value,
   return out;
 }
 
+std::string DateTimeText(double value, const TRegionalSettings& settings) {
+  std::string text = FormatDateTime(settings.ShortDateFormat, value, settings);
+  const TCivilDateTime t = DecodeDateTime(value);
+  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0) {
+    text += " " + FormatDateTime(settings.LongTimeFormat, value, settings);
+  }
+  return text;
+}
+
 }  // namespace lumbra

@@ -29,5 +29,9 @@ std::optional<int64_t> DecimalToInt64(const TDecimal& value);
 // every other character is written as it stands.
 std::string FormatDateTime(const std::string& pattern, double value,
                            const TRegionalSettings& settings);
+// A date-time field's text: the date in the short date pattern, then a blank
+// and the time in the long time pattern unless the hours, minutes and seconds
+// are all zero (milliseconds alone do not count).
+std::string DateTimeText(double value, const TRegionalSettings& settings);
 
 }  // namespace lumbra
