@@ -199,9 +199,11 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
     h.Fields.push_back(std::move(f));
     pos += width;
   }
-  // Descriptors may run right up to the header length without a terminator.
+  // Descriptors may run right up to the header length without a terminator,
+  // and shapefile writers put another byte in the terminator's place when the
+  // header has room for exactly one.
   const bool terminated = pos < end && (b[pos] == 0x0D || b[pos] == 0x00);
-  if (!terminated && pos != h.HeaderLength) {
+  if (!terminated && pos != h.HeaderLength && pos + 1 != h.HeaderLength) {
     throw EDbfError("field descriptors without their terminator (no 0x0D before byte " +
                     std::to_string(h.HeaderLength) + ")");
   }
