@@ -128,18 +128,22 @@ void LayOutFields(TDbfHeader& h) {
   bool anyWide = false;
   for (const TDbfField& f : h.Fields) {
     plain += f.Length;
-    if (f.Type == 'C' && f.Decimals != 0 && h.Format != TDbfFormat::VisualFoxPro) {
+    if (f.Type == 'C' && f.Decimals != 0) {
       clipper += f.Length + 256u * f.Decimals;
       anyWide = true;
     } else {
       clipper += f.Length;
     }
   }
+  const bool visualFoxPro = h.Format == TDbfFormat::VisualFoxPro;
   bool useClipper = false;
+  // An exact fit settles it even under a Visual FoxPro version byte: third-party
+  // writers put wide fields in such tables, and plain widths would leave most
+  // of their records unread as padding.
   if (anyWide && clipper == h.RecordLength) {
     useClipper = true;
   } else if (plain > h.RecordLength) {
-    if (anyWide && clipper <= h.RecordLength) {
+    if (anyWide && !visualFoxPro && clipper <= h.RecordLength) {
       useClipper = true;
     } else {
       throw EDbfError("record length " + std::to_string(h.RecordLength) +
