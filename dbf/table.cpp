@@ -245,7 +245,13 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       return;
     case 'O':
       if (f.Length != 8) break;
-      out.SetDouble(DecodeLevel7Double(p));
+      // Stored sortable, a double is never all zero bytes (that would be a NaN):
+      // such a field was never written, and is blank.
+      if (raw.find_first_not_of('\0') == std::string_view::npos) {
+        out.SetNull();
+      } else {
+        out.SetDouble(DecodeLevel7Double(p));
+      }
       return;
     case 'Y': {
       if (f.Length != 8) break;
