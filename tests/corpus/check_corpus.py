@@ -554,6 +554,10 @@ def check_record_values(table, memo, code_page, got_rows, problems):
     encoding = reader.get("encoding") or "latin-1"
     tolerant = reader.get("mode") == "tolerant"
 
+    # The oracle's own raw reads, where it has them, must see the bytes this
+    # checker decodes.
+    raw_rows = {r["_index"]: r for r in oracle.get("raw_records_hex", [])}
+
     shown = [f for f in table.fields if not f.hidden]
     column_of = {id(f): i for i, f in enumerate(table.fields)}
     for row, physical in enumerate(ours[:cap]):
@@ -572,6 +576,10 @@ def check_record_values(table, memo, code_page, got_rows, problems):
             if got_name != name:
                 problems.append("record %d: value named %s where %s belongs" % (
                     physical, got_name, name))
+            oracle_hex = raw_rows.get(physical, {}).get(field_name(field))
+            if oracle_hex is not None and oracle_hex != raw_field(field, record).hex():
+                problems.append("record %d %s: the oracle's raw bytes differ from the file's" % (
+                    physical, name))
             want_raw = decode_raw(table, memo, field, record, code_page,
                                   vfp.get("varlength", {}).get(field_name(field)))
             want, source = want_raw, "bytes"
