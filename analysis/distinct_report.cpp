@@ -7,38 +7,39 @@ namespace lumbra {
 
 namespace {
 
-// The report's part for field: the field is read at every record of at.
-void AnalyzeField(TADOTable& at, size_t f, TStringList& report) {
+// The text counted for field's value at the current record. Throws what
+// reading the value as a variant and the Null test throw.
+void ReadText(const TField& field, std::string& text) {
+  if (field.AsVariant().EqualsNull()) {
+    text = "NULL";
+    return;
+  }
+  try {
+    text = field.AsString();
+  } catch (const Exception& e) {
+    // A value that has no text is counted under its error's class.
+    text = e.ClassName();
+  }
+}
+
+// Walks at, counting the texts of field f, and adds the field's lines to report.
+void AnalyzeField(TADOTable& at, size_t f, TDistinctTexts& distinct, TStringList& report) {
   const TField& field = *at.Fields()[f];
   report.Add("Analizez: " + field.FieldName());
   report.Add(std::string(36, '-'));
-  TDistinctTexts distinct(TCollation::ForUser());
+  distinct.Clear();
   // 32 bits, wrapping as the counter always has.
   uint32_t records = 0;
   std::string text;
-  at.First();
-  while (!at.Eof()) {
+  for (at.First(); !at.Eof(); at.Next()) {
     ++records;
-    if (field.AsVariant().EqualsNull()) {
-      text = "NULL";
-    } else {
-      try {
-        text = field.AsString();
-      } catch (const Exception& e) {
-        // A value that has no text is counted under its error's class.
-        text = e.ClassName();
-      }
-    }
+    ReadText(field, text);
     distinct.Add(text);
-    at.Next();
   }
   report.Add("  Total linii = " + std::to_string(static_cast<int32_t>(records)));
   report.Add("  Linii distincte = " + std::to_string(distinct.Count()));
-  for (const TDistinctTexts::TEntry* entry : distinct.SortedEntries()) {
-    if (entry->Count > 1) {
-      report.Add("  [" + std::string(entry->Text) + "] = " + std::to_string(entry->Count));
-    }
-  }
+  for (const TDistinctTexts::TRepeated& entry : distinct.Repeated())
+    report.Add("  [" + std::string(entry.Text) + "] = " + std::to_string(entry.Count));
 }
 
 }  // namespace
@@ -53,8 +54,11 @@ void AnalyzeDistinctPerColumn(TADOTable& at, TDataSource& dataSource1,
   dataSource1.SetEnabled(false);
   try {
     TStringList report;
+    // One counter for every field: the memory a large field pages in serves
+    // the next ones.
+    TDistinctTexts distinct(TCollation::ForUser());
     for (size_t f = 0; f < at.Fields().size(); ++f)
-      AnalyzeField(at, f, report);
+      AnalyzeField(at, f, distinct, report);
     memo.Assign(report);
   } catch (...) {
     dataSource1.SetEnabled(true);

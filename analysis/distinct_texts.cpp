@@ -1,10 +1,40 @@
 #include "analysis/distinct_texts.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace lumbra {
 
 namespace {
+
+constexpr size_t kBlockSize = 1 << 20;  // of the arena
+constexpr size_t kSmallSize = 64;       // slots of a new index
+constexpr size_t kGatherTexts = 512;
+constexpr size_t kGatherBytes = 64 << 10;
+// How many texts ahead of the one counted its slot is fetched: enough for
+// the fetches to overlap, few enough to stay in the cache.
+constexpr size_t kPrefetchDistance = 8;
+
+// Eight bytes at a time: the texts are short and hashed once per record.
+uint32_t Hash(std::string_view text) {
+  uint64_t h = text.size() * 0x9e3779b97f4a7c15ULL;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    h = (h ^ word) * 0x9fb21c651e98df25ULL;
+    h ^= h >> 29;
+  }
+  if (i < text.size()) {
+    uint64_t word = 0;
+    std::memcpy(&word, text.data() + i, text.size() - i);
+    h = (h ^ word) * 0x9fb21c651e98df25ULL;
+  }
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return static_cast<uint32_t>(h);
+}
 
 int32_t Incremented(int32_t count) {
   return static_cast<int32_t>(static_cast<uint32_t>(count) + 1u);
@@ -12,32 +42,260 @@ int32_t Incremented(int32_t count) {
 
 }  // namespace
 
-void TDistinctTexts::Add(std::string_view text) {
-  if (auto known = FBySpelling.find(text); known != FBySpelling.end()) {
-    TEntry& entry = FEntries[known->second];
-    entry.Count = Incremented(entry.Count);
-    return;
+std::string_view TDistinctTexts::TArena::Store(std::string_view text) {
+  if (FBlock < FBlocks.size() && FUsed + text.size() > FSizes[FBlock]) {
+    ++FBlock;
+    FUsed = 0;
   }
-  const auto spelling = FBySpelling.emplace(std::string(text), FEntries.size()).first;
-  auto [byKey, isNew] = FByKey.emplace(FCollation.SortKey(text), FEntries.size());
-  if (isNew) {
-    FEntries.push_back(TEntry{spelling->first, byKey->first, 1});
-  } else {
-    // Another spelling of a known text, e.g. in other letter case.
-    spelling->second = byKey->second;
-    TEntry& entry = FEntries[byKey->second];
-    entry.Count = Incremented(entry.Count);
+  // Reuse a kept block only when the text fits it.
+  while (FBlock < FBlocks.size() && text.size() > FSizes[FBlock])
+    ++FBlock;
+  if (FBlock == FBlocks.size()) {
+    const size_t size = std::max(kBlockSize, text.size());
+    FBlocks.push_back(std::make_unique<char[]>(size));
+    FSizes.push_back(size);
+    FUsed = 0;
+  }
+  char* stored = FBlocks[FBlock].get() + FUsed;
+  std::memcpy(stored, text.data(), text.size());
+  FUsed += text.size();
+  return {stored, text.size()};
+}
+
+void TDistinctTexts::TArena::Clear() {
+  FBlock = 0;
+  FUsed = 0;
+}
+
+size_t TDistinctTexts::TIndex::Home(uint32_t hash) const {
+  return static_cast<size_t>((static_cast<uint64_t>(hash) * FSlots.size()) >> 32);
+}
+
+template <class Same>
+uint32_t TDistinctTexts::TIndex::Find(uint32_t hash, Same same) const {
+  if (FSlots.empty()) return kNone;
+  const size_t mask = FSlots.size() - 1;
+  for (size_t i = Home(hash);; i = (i + 1) & mask) {
+    const TSlot& slot = FSlots[i];
+    if (slot.Reference == kNone) return kNone;
+    if (slot.Hash == hash && same(slot.Reference)) return slot.Reference;
   }
 }
 
-std::vector<const TDistinctTexts::TEntry*> TDistinctTexts::SortedEntries() const {
-  std::vector<const TEntry*> sorted;
-  sorted.reserve(FEntries.size());
-  for (const TEntry& entry : FEntries)
-    sorted.push_back(&entry);
-  std::sort(sorted.begin(), sorted.end(),
-            [](const TEntry* a, const TEntry* b) { return a->Key < b->Key; });
-  return sorted;
+void TDistinctTexts::TIndex::Prefetch(uint32_t hash) const {
+  if (!FSlots.empty()) __builtin_prefetch(&FSlots[Home(hash)]);
+}
+
+void TDistinctTexts::TIndex::Insert(uint32_t hash, uint32_t reference) {
+  // At most half full, so probes stay short.
+  if (2 * (FUsed + 1) > FSlots.size()) Grow();
+  Place(TSlot{hash, reference});
+  ++FUsed;
+}
+
+void TDistinctTexts::TIndex::Place(TSlot slot) {
+  const size_t mask = FSlots.size() - 1;
+  size_t i = Home(slot.Hash);
+  while (FSlots[i].Reference != kNone)
+    i = (i + 1) & mask;
+  FSlots[i] = slot;
+}
+
+void TDistinctTexts::TIndex::Grow() {
+  FSpare.assign(std::max(kSmallSize, 2 * FSlots.size()), TSlot{});
+  FSlots.swap(FSpare);
+  // Slots stand in the order of their hashes, so this writes the new table
+  // from start to end instead of all over it.
+  for (const TSlot& slot : FSpare) {
+    if (slot.Reference != kNone) Place(slot);
+  }
+}
+
+void TDistinctTexts::TIndex::Clear() {
+  FSlots.assign(std::min(FSlots.size(), kSmallSize), TSlot{});
+  FUsed = 0;
+}
+
+TDistinctTexts::TDistinctTexts(const TCollation& collation) : FCollation(collation) {
+  FPrintablePlain = true;
+  for (int c = 1; c < 128; ++c) {
+    const bool plain = collation.IsPlainAscii(static_cast<unsigned char>(c));
+    if (c >= 0x20 && c < 0x7F) FPrintablePlain = FPrintablePlain && plain;
+    if (plain)
+      FFold[static_cast<size_t>(c)] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+  }
+}
+
+bool TDistinctTexts::Fold(std::string_view text, char* folded) const {
+  size_t i = 0;
+  if (FPrintablePlain) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    for (; i + 8 <= text.size(); i += 8) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + i, 8);
+      // Any byte below 0x20, and any byte above 0x7E: each test is exact for
+      // the word as a whole.
+      const uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
+      const uint64_t above = ((word + kOnes * (0x7F - 0x7E)) | word) & kHighs;
+      if ((below | above) != 0) return false;
+      // Bytes from 'A' to 'Z' get 0x20 added; with every byte below 0x7F no
+      // sum carries into the next byte.
+      const uint64_t upper =
+          ((word + kOnes * (0x80 - 'A')) ^ (word + kOnes * (0x80 - 'Z' - 1))) & kHighs;
+      word |= upper >> 2;
+      std::memcpy(folded + i, &word, 8);
+    }
+  }
+  for (; i < text.size(); ++i) {
+    folded[i] = FFold[static_cast<unsigned char>(text[i])];
+    if (folded[i] == 0) return false;
+  }
+  return true;
+}
+
+void TDistinctTexts::Clear() {
+  FGathered.clear();
+  FGatheredFolded.clear();
+  FGatheredEnds.clear();
+  FArena.Clear();
+  FEntryCount = 0;
+  FKeys.clear();
+  FSpellings.clear();
+  FByFolded.Clear();
+  FBySpelling.Clear();
+  FByKey.Clear();
+  FKeyed = false;
+}
+
+void TDistinctTexts::Add(std::string_view text) {
+  FGathered.append(text);
+  FGatheredEnds.push_back(static_cast<uint32_t>(FGathered.size()));
+  if (FGatheredEnds.size() == kGatherTexts || FGathered.size() >= kGatherBytes) CountGathered();
+}
+
+int32_t TDistinctTexts::Count() {
+  CountGathered();
+  return static_cast<int32_t>(FEntryCount);
+}
+
+void TDistinctTexts::CountGathered() {
+  const size_t count = FGatheredEnds.size();
+  FGatheredFolded.resize(FGathered.size());
+  std::vector<uint32_t> hashes(count);
+  std::vector<bool> plain(count);
+  size_t begin = 0;
+  for (size_t t = 0; t < count; ++t) {
+    const size_t end = FGatheredEnds[t];
+    plain[t] =
+        Fold(std::string_view(FGathered).substr(begin, end - begin), &FGatheredFolded[begin]);
+    hashes[t] =
+        Hash(std::string_view(plain[t] ? FGatheredFolded : FGathered).substr(begin, end - begin));
+    begin = end;
+  }
+  begin = 0;
+  for (size_t t = 0; t < count; ++t) {
+    if (const size_t ahead = t + kPrefetchDistance; ahead < count) {
+      (plain[ahead] ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
+    }
+    const size_t end = FGatheredEnds[t];
+    CountOne(std::string_view(FGathered).substr(begin, end - begin),
+             std::string_view(FGatheredFolded).substr(begin, end - begin), plain[t], hashes[t]);
+    begin = end;
+  }
+  FGathered.clear();
+  FGatheredEnds.clear();
+}
+
+void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bool plain,
+                              uint32_t hash) {
+  if (plain) {
+    const uint32_t known = FByFolded.Find(hash, [this, folded](uint32_t entry) {
+      const TEntry& e = Entry(entry);
+      if (e.Length != folded.size()) return false;
+      for (size_t i = 0; i < folded.size(); ++i) {
+        if (FFold[static_cast<unsigned char>(e.Text[i])] != folded[i]) return false;
+      }
+      return true;
+    });
+    if (known != TIndex::kNone) {
+      CountAt(known);
+      return;
+    }
+    if (!FKeyed) {
+      FByFolded.Insert(hash, NewEntry(FArena.Store(text)));
+      return;
+    }
+    // Maybe another spelling of a text that is not plain, such as one with a
+    // ligature: only the sort key tells.
+    const uint32_t entries = FEntryCount;
+    const uint32_t entry = EntryByKey(FArena.Store(text));
+    if (FEntryCount > entries) FByFolded.Insert(hash, entry);
+    return;
+  }
+  const uint32_t known = FBySpelling.Find(
+      hash, [this, text](uint32_t spelling) { return FSpellings[spelling].Text == text; });
+  if (known != TIndex::kNone) {
+    CountAt(FSpellings[known].Entry);
+    return;
+  }
+  KeyEveryEntry();
+  const std::string_view stored = FArena.Store(text);
+  FSpellings.push_back(TSpelling{stored, EntryByKey(stored)});
+  FBySpelling.Insert(hash, static_cast<uint32_t>(FSpellings.size() - 1));
+}
+
+uint32_t TDistinctTexts::NewEntry(std::string_view stored) {
+  if (FEntryCount / kChunkEntries == FEntryChunks.size()) {
+    FEntryChunks.push_back(std::make_unique<TEntry[]>(kChunkEntries));
+  }
+  Entry(FEntryCount) = TEntry{stored.data(), static_cast<uint32_t>(stored.size()), 1};
+  return FEntryCount++;
+}
+
+void TDistinctTexts::CountAt(uint32_t entry) {
+  Entry(entry).Count = Incremented(Entry(entry).Count);
+}
+
+uint32_t TDistinctTexts::EntryByKey(std::string_view stored) {
+  const std::string key = FCollation.SortKey(stored);
+  const uint32_t hash = Hash(key);
+  const uint32_t known =
+      FByKey.Find(hash, [this, &key](uint32_t entry) { return FKeys[entry] == key; });
+  if (known != TIndex::kNone) {
+    CountAt(known);
+    return known;
+  }
+  const uint32_t entry = NewEntry(stored);
+  FKeys.push_back(FArena.Store(key));
+  FByKey.Insert(hash, entry);
+  return entry;
+}
+
+void TDistinctTexts::KeyEveryEntry() {
+  if (FKeyed) return;
+  FKeyed = true;
+  for (uint32_t entry = 0; entry < FEntryCount; ++entry) {
+    FKeys.push_back(FArena.Store(FCollation.SortKey(Entry(entry).View())));
+    FByKey.Insert(Hash(FKeys.back()), entry);
+  }
+}
+
+std::vector<TDistinctTexts::TRepeated> TDistinctTexts::Repeated() {
+  CountGathered();
+  std::vector<std::pair<std::string, const TEntry*>> keyed;
+  for (uint32_t entry = 0; entry < FEntryCount; ++entry) {
+    const TEntry& e = Entry(entry);
+    if (e.Count <= 1) continue;
+    keyed.emplace_back(FKeyed ? std::string(FKeys[entry]) : FCollation.SortKey(e.View()), &e);
+  }
+  // Sort keys compare as unsigned bytes, as std::string does.
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<TRepeated> repeated;
+  repeated.reserve(keyed.size());
+  for (const auto& [key, entry] : keyed)
+    repeated.push_back(TRepeated{entry->View(), entry->Count});
+  return repeated;
 }
 
 }  // namespace lumbra

@@ -2,6 +2,9 @@
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/ucol.h>
+#include <unicode/uniset.h>
+#include <unicode/usetiter.h>
 
 #include <cstdlib>
 
@@ -21,6 +24,47 @@ TCollation::TCollation(std::string_view localeName) {
   }
   // Secondary strength: base letters and accents count, letter case does not.
   FCollator->setStrength(icu::Collator::SECONDARY);
+  FindPlainAscii();
+}
+
+void TCollation::FindPlainAscii() {
+  // A contraction or context made of such characters weighs them together.
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeSet contractions;
+  icu::UnicodeSet expansions;
+  ucol_getContractionsAndExpansions(FCollator->toUCollator(), contractions.toUSet(),
+                                    expansions.toUSet(), true, &status);
+  if (U_FAILURE(status)) return;
+  for (int c = 0x20; c < 0x7F; ++c)
+    FPlainAscii[c] = true;
+  for (icu::UnicodeSetIterator it(contractions); it.next();) {
+    const icu::UnicodeString s = it.getString();
+    bool allAscii = true;
+    for (int32_t i = 0; i < s.length(); ++i)
+      allAscii = allAscii && s[i] < 0x80;
+    for (int32_t i = 0; allAscii && i < s.length(); ++i)
+      FPlainAscii[s[i]] = false;
+  }
+  for (int c = 0x20; c < 0x7F; ++c) {
+    if (expansions.contains(c)) FPlainAscii[c] = false;
+  }
+  // Each character must carry a primary weight (the key of a character
+  // without one starts with the level separator, 01), the same key as its
+  // other letter case, and a key no other character has.
+  std::array<std::string, 128> keys;
+  for (int c = 0x20; c < 0x7F; ++c) {
+    keys[c] = SortKey(std::string(1, static_cast<char>(c)));
+    if (keys[c].empty() || keys[c][0] == '\x01') FPlainAscii[c] = false;
+  }
+  for (int c = 'A'; c <= 'Z'; ++c) {
+    if (keys[c] != keys[c + 0x20]) FPlainAscii[c] = FPlainAscii[c + 0x20] = false;
+  }
+  for (int a = 0x20; a < 0x7F; ++a) {
+    for (int b = a + 1; b < 0x7F; ++b) {
+      const bool casePair = (a >= 'A' && a <= 'Z' && b == a + 0x20);
+      if (!casePair && keys[a] == keys[b]) FPlainAscii[a] = FPlainAscii[b] = false;
+    }
+  }
 }
 
 TCollation::~TCollation() = default;

@@ -2,11 +2,12 @@
 // reports share: letter case is ignored, accents count.
 #pragma once
 
+#include <unicode/uversion.h>
+
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
-
-#include <unicode/uversion.h>
 
 U_NAMESPACE_BEGIN
 class Collator;
@@ -33,8 +34,18 @@ class TCollation {
   // equal texts. Computing it once per value makes repeated comparisons cheap.
   std::string SortKey(std::string_view text) const;
 
+  // Whether byte is a printable ASCII character that this collation weighs on
+  // its own: never ignored, in no contraction or expansion, and equal only to
+  // itself and its other letter case. Two texts made only of such bytes are
+  // equal exactly when they are equal ignoring ASCII letter case, which lets
+  // hot loops skip the collator.
+  bool IsPlainAscii(unsigned char byte) const { return byte < 128 && FPlainAscii[byte]; }
+
  private:
+  void FindPlainAscii();
+
   std::unique_ptr<icu::Collator> FCollator;
+  std::array<bool, 128> FPlainAscii{};
 };
 
 }  // namespace lumbra
