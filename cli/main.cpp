@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/distinct_report.h"
+#include "analysis/line_sink.h"
+#include "analysis/structure_report.h"
 #include "base/exception.h"
 #include "base/text.h"
 #include "cli/command_line.h"
@@ -191,6 +194,28 @@ int RunDump(const TCommandLine& line) {
   return 0;
 }
 
+// The reports' notices; they need an open table, and a file that does not
+// open has failed before.
+void ShowNotice(const std::string& text) {
+  std::fprintf(stderr, "lumbra-cli: %s\n", text.c_str());
+}
+
+int RunStructure(const TCommandLine& line) {
+  TOpenFile first(line.Files[0]);
+  TOpenFile second(line.Files[1]);
+  TStreamLineSink out(stdout);
+  CompareStructure(first.Table(), second.Table(), ShowNotice, out);
+  return 0;
+}
+
+int RunDistinct(const TCommandLine& line) {
+  TOpenFile file(line.Files[0]);
+  TDataSource dataSource1(file.Table());
+  TStreamLineSink out(stdout);
+  AnalyzeDistinctPerColumn(file.Table(), dataSource1, ShowNotice, out);
+  return 0;
+}
+
 struct TCommand {
   const char* Name;
   size_t FileCount;
@@ -207,6 +232,12 @@ const std::vector<TCommand>& Commands() {
        "columns FILE\n      one line per column: name, column type number, "
        "defined size, precision,\n      scale, attributes, 1 or 0 for auto-increment",
        RunColumns},
+      {"distinct",
+       1,
+       {},
+       "distinct FILE\n      the distinct values report of the window's \"Analiza distinct per "
+       "coloane\"",
+       RunDistinct},
       {"dump",
        1,
        {"format", "values"},
@@ -219,6 +250,12 @@ const std::vector<TCommand>& Commands() {
        {},
        "fields FILE\n      one line per field: name, field type, size, class",
        RunFields},
+      {"structure",
+       2,
+       {},
+       "structure FILE1 FILE2\n      the structure comparison report of the window's \"Compara "
+       "structura\n      DBF-urilor deschise\"",
+       RunStructure},
   };
   return commands;
 }
