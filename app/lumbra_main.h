@@ -1,0 +1,108 @@
+// The main window: the filter and sort fields, the three tabs with the two
+// table grids and the report memo, the menu, and the handlers of every
+// command. Each component keeps its designer name as its object name.
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+
+#include "app/application.h"
+#include "app/open_dialog.h"
+#include "fields/regional_settings.h"
+#include "tables/slots.h"
+#include "winutil/win_util.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace lumbra {
+
+// What the main window is started with.
+struct TStartUpInfo {
+  TDesktop Desktop;
+  // The screen's logical setting; the layout is designed for 96.
+  int PixelsPerInch = 96;
+  // The program's first command-line argument, or empty.
+  std::string FirstArgument;
+};
+
+class TLumbraMain final : public QMainWindow, public ISlotView {
+  Q_OBJECT
+
+ public:
+  // Builds every component hidden, then runs FormCreate, whose errors go to
+  // the error box. Errors while building propagate. application and
+  // settings must outlive the window.
+  TLumbraMain(TApplication& application, const TRegionalSettings& settings, TStartUpInfo startUp);
+
+  QFrame* Panel1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QTabWidget* RzPageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QFrame* Panel2 = nullptr;
+  QPushButton* RzBitBtn1 = nullptr;
+  QTableView* RzDBGrid1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QTableView* RzDBGrid2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  QFrame* RzPanel1 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* Fisier1 = nullptr;
+  QAction* Deschide1 = nullptr;
+  QAction* Inchide1 = nullptr;
+  QMenu* Analiza1 = nullptr;
+  QAction* Analizadistinctpercoloane1 = nullptr;
+  TOpenDialog OpenDialog1;
+
+  TTableSlots& Slots() { return FSlots; }
+
+  // Handlers: each takes the component that fired and ignores it.
+  void FormCreate(QObject* sender);
+  void Deschide1Click(QObject* sender);
+  void Inchide1Click(QObject* sender);
+  void Button1Click(QObject* sender);
+  void Button2Click(QObject* sender);
+  void RzBitBtn1Click(QObject* sender);
+  void Button3Click(QObject* sender);
+  void Analizadistinctpercoloane1Click(QObject* sender);
+
+  // ISlotView
+  void SetWindowCaption(const std::string& caption) override;
+  void SetApplicationTitle(const std::string& title) override;
+  void SetTabCaption(int slot, const std::string& caption) override;
+
+ private:
+  using THandler = void (TLumbraMain::*)(QObject*);
+
+  // A designed length at this screen's setting.
+  int Scaled(int designed) const;
+  void BuildComponents();
+  void BuildMenu();
+  // Runs handler for sender inside the application's error guard.
+  void Dispatch(THandler handler, QObject* sender);
+  void ConnectButton(QPushButton* button, THandler handler);
+  void ConnectAction(QAction* action, THandler handler);
+
+  TApplication& FApplication;
+  TStartUpInfo FStartUp;
+  // Text heights of the window font at this setting and at 96 pixels per inch.
+  int FTextHeight = 13;
+  int FDesignTextHeight = 13;
+  TTableSlots FSlots;
+};
+
+}  // namespace lumbra
