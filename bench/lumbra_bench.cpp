@@ -1,0 +1,396 @@
+// lumbra-bench: writes large generated tables and times the engine over them:
+// opening, decoding every value, the provider's sequential walk, and the floor
+// those are measured against (reading the bytes, touching every field byte).
+// Prints one figure a line: "<format>_<records>_<figure> <value> <unit>".
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/exception.h"
+#include "base/variant.h"
+#include "bench/table_generator.h"
+#include "dbf/table.h"
+#include "tables/provider/provider.h"
+
+namespace lumbra {
+namespace {
+
+constexpr uint64_t kSeed = 20250115;
+constexpr size_t kChunkBytes = 1 << 20;
+constexpr int kOpenRuns = 21;
+// The tables are written in the code page a Romanian user's machine reads
+// unmarked tables in.
+constexpr int kCodePage = 1250;
+
+using TClock = std::chrono::steady_clock;
+
+struct TOptions {
+  uint32_t Records = 1'000'000;
+  std::vector<TBenchFormat> Formats{TBenchFormat::VisualFoxPro, TBenchFormat::dBase3};
+  std::string Folder;  // empty: a fresh temporary folder, removed at the end
+};
+
+void PrintUsage(std::FILE* to) {
+  std::fputs(
+      "Usage: lumbra-bench [--records N] [--format vfp|dbase3|both] [--dir DIR]\n"
+      "  --records N  records per table (default 1000000)\n"
+      "  --format     which tables to generate and time (default both)\n"
+      "  --dir DIR    write the tables to DIR and keep them there (default: a fresh\n"
+      "               temporary folder, removed at the end)\n",
+      to);
+}
+
+// Returns false (after a message) when the arguments are not understood.
+bool ParseArguments(int argc, char** argv, TOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintUsage(stdout);
+      std::exit(0);
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "lumbra-bench: '%s' needs a value or is unknown\n", argv[i]);
+      return false;
+    }
+    const std::string_view value = argv[++i];
+    if (arg == "--records") {
+      char* end = nullptr;
+      const unsigned long long n = std::strtoull(argv[i], &end, 10);
+      if (end == argv[i] || *end != '\0' || n == 0 || n > 100'000'000) {
+        std::fprintf(stderr, "lumbra-bench: --records takes a number from 1 to 100000000\n");
+        return false;
+      }
+      options.Records = static_cast<uint32_t>(n);
+    } else if (arg == "--format") {
+      if (value == "vfp") {
+        options.Formats = {TBenchFormat::VisualFoxPro};
+      } else if (value == "dbase3") {
+        options.Formats = {TBenchFormat::dBase3};
+      } else if (value == "both") {
+        options.Formats = {TBenchFormat::VisualFoxPro, TBenchFormat::dBase3};
+      } else {
+        std::fprintf(stderr, "lumbra-bench: --format takes vfp, dbase3 or both\n");
+        return false;
+      }
+    } else if (arg == "--dir") {
+      options.Folder = value;
+    } else {
+      std::fprintf(stderr, "lumbra-bench: unknown option '%s'\n", argv[i - 1]);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The folder the tables go to; a temporary one is removed with its files.
+class TWorkFolder {
+ public:
+  explicit TWorkFolder(const std::string& requested) {
+    if (!requested.empty()) {
+      std::filesystem::create_directories(requested);
+      FPath = requested;
+      return;
+    }
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumbra-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw Exception("Cannot create a temporary folder: " + std::string(std::strerror(errno)));
+    }
+    FPath = pattern;
+    FTemporary = true;
+  }
+  ~TWorkFolder() {
+    if (FTemporary) {
+      std::error_code ignored;
+      std::filesystem::remove_all(FPath, ignored);
+    }
+  }
+  TWorkFolder(const TWorkFolder&) = delete;
+  TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+  const std::string& Path() const { return FPath; }
+
+ private:
+  std::string FPath;
+  bool FTemporary = false;
+};
+
+// A read-only descriptor for the floor measurements, outside the engine.
+class TRawFile {
+ public:
+  explicit TRawFile(const std::string& path) : FFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (FFd < 0) throw Exception("Cannot open '" + path + "': " + std::strerror(errno));
+  }
+  ~TRawFile() { ::close(FFd); }
+  TRawFile(const TRawFile&) = delete;
+  TRawFile& operator=(const TRawFile&) = delete;
+
+  uint64_t Size() const { return static_cast<uint64_t>(::lseek(FFd, 0, SEEK_END)); }
+  // Reads exactly length bytes at offset.
+  void Read(uint64_t offset, void* buffer, size_t length) const {
+    auto* out = static_cast<char*>(buffer);
+    while (length > 0) {
+      const ssize_t n = ::pread(FFd, out, length, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw Exception("Short read in a benchmark table");
+      out += n;
+      offset += static_cast<uint64_t>(n);
+      length -= static_cast<size_t>(n);
+    }
+  }
+  // Writes the file's dirty pages out, so that writeback does not run during
+  // the measurements.
+  void Settle() const { ::fdatasync(FFd); }
+
+ private:
+  int FFd;
+};
+
+double SecondsSince(TClock::time_point start) {
+  return std::chrono::duration<double>(TClock::now() - start).count();
+}
+
+template <typename F>
+double TimeOnce(F&& run) {
+  const TClock::time_point start = TClock::now();
+  run();
+  return SecondsSince(start);
+}
+
+// The median time of runs calls of run, in seconds.
+template <typename F>
+double MedianTime(int runs, F&& run) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i)
+    times.push_back(TimeOnce(run));
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// Every byte of the file, front to back, in 1 MiB preads.
+void ReadWholeFile(const TRawFile& file, std::vector<char>& buffer) {
+  const uint64_t size = file.Size();
+  buffer.resize(kChunkBytes);
+  for (uint64_t at = 0; at < size; at += kChunkBytes) {
+    file.Read(at, buffer.data(), static_cast<size_t>(std::min<uint64_t>(kChunkBytes, size - at)));
+  }
+}
+
+struct TFieldBytes {
+  uint32_t Offset;
+  uint32_t Length;
+};
+
+// The least any decoder must do: read the records (whole records in about
+// 1 MiB preads) and look at every byte of every field once. Returns a checksum
+// so the work cannot be left out.
+uint64_t TouchEveryFieldByte(const TRawFile& file, const TDbfHeader& header, uint32_t records,
+                             const std::vector<TFieldBytes>& fields, std::vector<uint8_t>& buffer) {
+  const uint32_t length = header.RecordLength;
+  const uint32_t perChunk = std::max<uint32_t>(1, kChunkBytes / length);
+  buffer.resize(static_cast<size_t>(perChunk) * length);
+  uint64_t checksum = 0;
+  for (uint32_t first = 0; first < records; first += perChunk) {
+    const uint32_t count = std::min(perChunk, records - first);
+    file.Read(header.HeaderLength + static_cast<uint64_t>(first) * length, buffer.data(),
+              static_cast<size_t>(count) * length);
+    for (uint32_t r = 0; r < count; ++r) {
+      const uint8_t* record = buffer.data() + static_cast<size_t>(r) * length;
+      for (const TFieldBytes& f : fields) {
+        uint32_t sum = 0;
+        for (uint32_t k = 0; k < f.Length; ++k)
+          sum += record[f.Offset + k];
+        checksum = checksum * 31 + sum;
+      }
+    }
+  }
+  return checksum;
+}
+
+// Decodes the given fields of every record, deleted ones included, into one
+// Variant, counting Nulls per entry of fields.
+void DecodeEveryValue(TDbfTable& table, const std::vector<size_t>& fields,
+                      std::vector<uint64_t>& nulls) {
+  Variant value;
+  nulls.assign(fields.size(), 0);
+  const uint32_t records = table.RecordCount();
+  for (uint32_t i = 0; i < records; ++i) {
+    const uint8_t* record = table.RecordAt(i);
+    for (size_t k = 0; k < fields.size(); ++k) {
+      table.DecodeField(record, fields[k], value);
+      if (value.IsNull()) ++nulls[k];
+    }
+  }
+}
+
+// MoveFirst, then GetValue of every column and MoveNext until Eof. Returns the
+// records visited.
+uint64_t WalkRecordset(TProviderRecordset& recordset) {
+  Variant value;
+  uint64_t visited = 0;
+  const size_t columns = recordset.Columns().size();
+  for (recordset.MoveFirst(); !recordset.Eof(); recordset.MoveNext()) {
+    for (size_t c = 0; c < columns; ++c)
+      recordset.GetValue(c, value);
+    ++visited;
+  }
+  return visited;
+}
+
+class TReport {
+ public:
+  explicit TReport(std::string prefix) : FPrefix(std::move(prefix)) {}
+  void Print(const char* figure, double value, int decimals, const char* unit) const {
+    std::printf("%s_%s %.*f %s\n", FPrefix.c_str(), figure, decimals, value, unit);
+    std::fflush(stdout);
+  }
+
+ private:
+  std::string FPrefix;
+};
+
+// Decode and walk repeat on small tables to even out noise; the largest
+// tables are timed once.
+int RunsFor(uint32_t records) {
+  if (records <= 200'000) return 5;
+  if (records <= 2'000'000) return 3;
+  return 1;
+}
+
+void CheckNulls(const TGeneratedTable& generated, const std::vector<uint64_t>& nulls) {
+  for (size_t k = 0; k < generated.Columns.size(); ++k) {
+    if (nulls[k] != generated.Columns[k].NullCount) {
+      throw Exception("Column " + generated.Columns[k].Name + ": " + std::to_string(nulls[k]) +
+                      " Nulls decoded where " + std::to_string(generated.Columns[k].NullCount) +
+                      " were written");
+    }
+  }
+}
+
+void BenchFormat(TBenchFormat format, const TOptions& options, const std::string& folder) {
+  const std::string name = std::string("bench_") + BenchFormatName(format);
+  const TReport report(std::string(BenchFormatName(format)) + "_" +
+                       std::to_string(options.Records));
+  TGeneratedTable generated;
+  report.Print("generate_s", TimeOnce([&] {
+                 generated = GenerateTable(folder, name, format, options.Records, kSeed);
+               }),
+               3, "s");
+  const TRawFile tableFile(generated.TablePath);
+  const TRawFile memoFile(generated.MemoPath);
+  tableFile.Settle();
+  memoFile.Settle();
+  const uint64_t tableBytes = tableFile.Size();
+  report.Print("dbf_mb", static_cast<double>(tableBytes) / 1e6, 1, "MB");
+  report.Print("memo_mb", static_cast<double>(memoFile.Size()) / 1e6, 1, "MB");
+
+  // Warm the page cache.
+  std::vector<char> chunk;
+  ReadWholeFile(tableFile, chunk);
+  ReadWholeFile(memoFile, chunk);
+
+  TDbfOpenOptions openOptions;
+  openOptions.DefaultCodePage = kCodePage;
+  report.Print(
+      "open_ms",
+      1e3 * MedianTime(kOpenRuns, [&] { TDbfTable::Open(generated.TablePath, openOptions); }), 3,
+      "ms");
+  TProviderConnection connection;
+  connection.SetConnectionString("Provider=VFPOLEDB.1;Data Source=" + folder);
+  connection.Options().DefaultCodePage = kCodePage;
+  connection.Open();
+  report.Print("provider_open_ms", 1e3 * MedianTime(kOpenRuns, [&] { connection.OpenTable(name); }),
+               3, "ms");
+
+  const int runs = RunsFor(options.Records);
+  const double mb = static_cast<double>(tableBytes) / 1e6;
+  const double read = MedianTime(runs, [&] { ReadWholeFile(tableFile, chunk); });
+  report.Print("read_s", read, 4, "s");
+  report.Print("read_mb_per_s", mb / read, 0, "MB/s");
+  report.Print("memo_read_s", MedianTime(runs, [&] { ReadWholeFile(memoFile, chunk); }), 4, "s");
+
+  std::unique_ptr<TDbfTable> table = TDbfTable::Open(generated.TablePath, openOptions);
+  if (table->RecordCount() != generated.Records) {
+    throw Exception(name + ": " + std::to_string(table->RecordCount()) + " records read where " +
+                    std::to_string(generated.Records) + " were written");
+  }
+  std::vector<TFieldBytes> fieldBytes;
+  std::vector<size_t> visible, visibleWithoutMemo;
+  for (size_t i = 0; i < table->Fields().size(); ++i) {
+    const TDbfField& f = table->Fields()[i];
+    fieldBytes.push_back({f.Offset, f.Length});
+    if (f.IsSystem()) continue;
+    visible.push_back(i);
+    if (!f.IsMemo()) visibleWithoutMemo.push_back(i);
+  }
+  std::vector<uint8_t> records;
+  // Stored so that the summing cannot be optimised away.
+  volatile uint64_t checksum = 0;
+  const double touch = MedianTime(runs, [&] {
+    checksum =
+        TouchEveryFieldByte(tableFile, table->Header(), generated.Records, fieldBytes, records);
+  });
+  report.Print("touch_s", touch, 4, "s");
+  report.Print("touch_mb_per_s", mb / touch, 0, "MB/s");
+
+  std::vector<uint64_t> nulls;
+  const double decode = MedianTime(runs, [&] { DecodeEveryValue(*table, visible, nulls); });
+  CheckNulls(generated, nulls);
+  report.Print("decode_s", decode, 4, "s");
+  report.Print("decode_records_per_s", generated.Records / decode, 0, "records/s");
+  report.Print("decode_mb_per_s", mb / decode, 0, "MB/s");
+  report.Print("decode_ratio", decode / touch, 2, "x");
+  const double decodeWithoutMemo =
+      MedianTime(runs, [&] { DecodeEveryValue(*table, visibleWithoutMemo, nulls); });
+  report.Print("decode_without_memo_s", decodeWithoutMemo, 4, "s");
+  report.Print("decode_without_memo_ratio", decodeWithoutMemo / touch, 2, "x");
+
+  // A fresh record set for each walk, so each one reads the deletion flags.
+  std::vector<double> walkTimes;
+  for (int i = 0; i < runs; ++i) {
+    std::unique_ptr<TProviderRecordset> recordset = connection.OpenTable(name);
+    uint64_t visited = 0;
+    walkTimes.push_back(TimeOnce([&] { visited = WalkRecordset(*recordset); }));
+    if (visited != generated.Records - generated.Deleted) {
+      throw Exception(name + ": the walk visited " + std::to_string(visited) + " records where " +
+                      std::to_string(generated.Records - generated.Deleted) + " are live");
+    }
+  }
+  std::sort(walkTimes.begin(), walkTimes.end());
+  const double walk = walkTimes[walkTimes.size() / 2];
+  report.Print("walk_s", walk, 4, "s");
+  report.Print("walk_records_per_s", (generated.Records - generated.Deleted) / walk, 0,
+               "records/s");
+  report.Print("walk_ratio", walk / touch, 2, "x");
+}
+
+}  // namespace
+}  // namespace lumbra
+
+int main(int argc, char** argv) {
+  using namespace lumbra;
+  TOptions options;
+  if (!ParseArguments(argc, argv, options)) {
+    PrintUsage(stderr);
+    return 2;
+  }
+  try {
+    const TWorkFolder folder(options.Folder);
+    for (const TBenchFormat format : options.Formats)
+      BenchFormat(format, options, folder.Path());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "lumbra-bench: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
