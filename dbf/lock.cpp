@@ -1,0 +1,170 @@
+#include "dbf/lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "dbf/dbf_error.h"
+
+namespace lumbra {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The reader's rule: the file name up to its last ".".
+std::string BaseNameOf(const std::string& path) {
+  const std::string name = path.substr(FolderOf(path).size());
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string Resolved(const std::string& path) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer) == nullptr) {
+    throw EDbfError("Cannot resolve file '" + path + "': " + std::strerror(errno));
+  }
+  return buffer;
+}
+
+std::string InUse(const std::string& path) {
+  return "File is in use by another program: " + path;
+}
+
+}  // namespace
+
+TDbfHeader ReadTableHeader(FileIo& file) {
+  try {
+    const uint64_t size = file.Size();
+    std::string head(std::min<uint64_t>(size, kHeaderBytesToRead), '\0');
+    head.resize(file.ReadAt(0, head.data(), head.size()));
+    return DecodeHeader(head, size);
+  } catch (const EDbfError& e) {
+    throw EDbfError("Table '" + file.Name() + "': " + e.Message());
+  }
+}
+
+TTableFiles LocateTableFiles(const std::string& tablePath, const TDbfHeader& header) {
+  TTableFiles files;
+  files.Table = Resolved(tablePath);
+  const std::string folder = FolderOf(tablePath);
+  const std::string base = BaseNameOf(tablePath);
+  const TMemoFormat preferred = header.PreferredMemoFormat();
+  if (preferred != TMemoFormat::None) {
+    // The reader takes either memo file for a table of no family of its own.
+    const TMemoFormat other = preferred == TMemoFormat::Fpt ? TMemoFormat::Dbt : TMemoFormat::Fpt;
+    for (const TMemoFormat format : {preferred, other}) {
+      if (auto found =
+              FindFileIgnoringCase(folder, base + (format == TMemoFormat::Fpt ? ".fpt" : ".dbt"))) {
+        files.Memo = Resolved(*found);
+        files.MemoFormat = format;
+        break;
+      }
+    }
+  }
+  if (auto cdx = FindFileIgnoringCase(folder, base + ".cdx")) {
+    files.Index = Resolved(*cdx);
+    files.IndexKind = TIndexKind::Cdx;
+  } else if ((header.TableFlags & 0x01) != 0 && header.Format != TDbfFormat::VisualFoxPro &&
+             header.Format != TDbfFormat::FoxPro) {
+    if (auto mdx = FindFileIgnoringCase(folder, base + ".mdx")) {
+      files.Index = Resolved(*mdx);
+      files.IndexKind = TIndexKind::Mdx;
+    }
+  }
+  return files;
+}
+
+std::unique_ptr<TLockedFile> TLockedFile::Acquire(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    throw EDbfError("Cannot open file '" + path + "' for writing: " + std::strerror(errno));
+  }
+  std::unique_ptr<TLockedFile> file(new TLockedFile(fd, path));
+  file->Lock();
+  // The name may have been given to another file between the open and the
+  // lock; what is locked must be what the name shows now.
+  struct stat opened;
+  struct stat named;
+  if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0 ||
+      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+    throw EDbfError(InUse(path));
+  }
+  return file;
+}
+
+std::unique_ptr<TLockedFile> TLockedFile::Adopt(int fd, const std::string& path) {
+  std::unique_ptr<TLockedFile> file(new TLockedFile(fd, path));
+  file->Lock();
+  return file;
+}
+
+void TLockedFile::Lock() {
+  if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) throw EDbfError(InUse(FPath));
+    throw EDbfError("Cannot lock file '" + FPath + "': " + std::strerror(errno));
+  }
+  struct flock range = {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = 0;
+  range.l_len = 0;  // to the end of the file, however far it grows
+  if (::fcntl(FFd, F_OFD_SETLK, &range) != 0) {
+    if (errno == EAGAIN || errno == EACCES) throw EDbfError(InUse(FPath));
+    throw EDbfError("Cannot lock file '" + FPath + "': " + std::strerror(errno));
+  }
+}
+
+TLockedFile::~TLockedFile() {
+  // Closing the last descriptor of the open file releases both locks.
+  if (FFd >= 0) ::close(FFd);
+}
+
+uint64_t TLockedFile::Size() {
+  struct stat st;
+  if (::fstat(FFd, &st) != 0) {
+    throw EDbfError("Cannot read file '" + FPath + "': " + std::strerror(errno));
+  }
+  return static_cast<uint64_t>(st.st_size);
+}
+
+size_t TLockedFile::ReadAt(uint64_t offset, void* buffer, size_t length) {
+  size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < length) {
+    const ssize_t n = ::pread(FFd, out + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EDbfError("Cannot read file '" + FPath + "': " + std::strerror(errno));
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+TTableLock::TTableLock(const std::string& tablePath) {
+  auto table = TLockedFile::Acquire(Resolved(tablePath));
+  FFiles = LocateTableFiles(tablePath, ReadTableHeader(*table));
+  FLocked[Slot(TTablePart::Table)] = std::move(table);
+  if (!FFiles.Memo.empty()) FLocked[Slot(TTablePart::Memo)] = TLockedFile::Acquire(FFiles.Memo);
+  if (!FFiles.Index.empty()) FLocked[Slot(TTablePart::Index)] = TLockedFile::Acquire(FFiles.Index);
+}
+
+void TTableLock::Replace(TTablePart part, std::unique_ptr<TLockedFile> file) {
+  FLocked[Slot(part)] = std::move(file);
+}
+
+}  // namespace lumbra

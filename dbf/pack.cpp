@@ -1,0 +1,457 @@
+#include "dbf/pack.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "dbf/cdx.h"
+#include "dbf/dbf_error.h"
+
+namespace lumbra {
+
+namespace {
+
+constexpr uint8_t kDeletedFlag = 0x2A;
+constexpr uint8_t kEndOfFile = 0x1A;
+constexpr size_t kCopyBytes = size_t{1} << 20;
+constexpr size_t kFptHeaderSize = 512;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void PutLe32(char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<char>(v >> (8 * i));
+}
+void PutBe32(char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<char>(v >> (8 * (3 - i)));
+}
+
+[[noreturn]] void Refuse(const std::string& table, const std::string& why) {
+  throw EDbfError("Table '" + table + "': " + why + "; nothing was changed");
+}
+
+struct stat StatOf(TLockedFile& file) {
+  struct stat st;
+  if (::fstat(file.Descriptor(), &st) != 0) {
+    throw EDbfError("Cannot read file '" + file.Name() + "': " + std::strerror(errno));
+  }
+  return st;
+}
+
+// A file replaced by rename would leave its other names on the old content.
+void RequireSingleLink(const std::string& table, TLockedFile* file) {
+  if (file != nullptr && StatOf(*file).st_nlink > 1) {
+    Refuse(table, "the file '" + file->Name() +
+                      "' has other hard links, which would go on showing the old content");
+  }
+}
+
+std::array<uint8_t, 3> TodaysDate(const TDbfHeader& header) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return EncodeUpdateDate(header, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+// What a table file holds, read under the lock.
+struct TTableState {
+  TDbfHeader Header;
+  std::string HeaderBytes;  // the first HeaderLength bytes
+  uint64_t Size = 0;
+  uint32_t Count = 0;  // complete records present, at most the header's count
+  uint32_t Live = 0;
+};
+
+// Calls visit(bytes, records) for consecutive runs of the first count records.
+void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
+                      const std::function<void(const char*, uint32_t)>& visit) {
+  const uint32_t perRun =
+      static_cast<uint32_t>(std::max<size_t>(1, kCopyBytes / header.RecordLength));
+  std::string bytes;
+  for (uint32_t first = 0; first < count; first += perRun) {
+    const uint32_t n = std::min(perRun, count - first);
+    bytes.resize(size_t{n} * header.RecordLength);
+    ReadExactly(file, header.HeaderLength + uint64_t{first} * header.RecordLength, bytes.data(),
+                bytes.size());
+    visit(bytes.data(), n);
+  }
+}
+
+uint32_t CountLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
+  uint32_t live = 0;
+  ForEachRecordRun(file, header, count, [&](const char* run, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) {
+      if (static_cast<uint8_t>(run[size_t{i} * header.RecordLength]) != kDeletedFlag) ++live;
+    }
+  });
+  return live;
+}
+
+TTableState InspectTable(TLockedFile& file) {
+  TTableState state;
+  state.Header = ReadTableHeader(file);
+  const TDbfHeader& h = state.Header;
+  if (h.Format == TDbfFormat::dBase2) Refuse(file.Name(), "dBase II tables are not written");
+  if (h.Encrypted) Refuse(file.Name(), "its records are encrypted");
+  if (h.Version == 0xE5 && h.HasMemoFields()) {
+    Refuse(file.Name(), "its memo file (.smt) is of a kind this program does not write");
+  }
+  state.Size = file.Size();
+  state.HeaderBytes.resize(h.HeaderLength);
+  ReadExactly(file, 0, state.HeaderBytes.data(), h.HeaderLength);
+  const uint64_t available = (state.Size - h.HeaderLength) / h.RecordLength;
+  state.Count = static_cast<uint32_t>(std::min<uint64_t>(h.RecordCount, available));
+  state.Live = CountLive(file, h, state.Count);
+  return state;
+}
+
+// The memo file of an empty table: its header alone, the next free block
+// set to the first usable one (dbf-format.md section 8.2).
+std::string EmptyMemo(const std::string& table, TLockedFile& memo, TMemoFormat format,
+                      const TDbfHeader& header) {
+  const uint64_t size = memo.Size();
+  auto refuse = [&](const std::string& problem) {
+    Refuse(table,
+           "the header of its memo file '" + memo.Name() + "' is unusable (" + problem + ")");
+  };
+  if (format == TMemoFormat::Fpt) {
+    std::string bytes(kFptHeaderSize, '\0');
+    memo.ReadAt(0, bytes.data(), bytes.size());
+    if (size < 8) refuse("the file is shorter than a memo header");
+    const uint32_t blockSize =
+        static_cast<uint32_t>(static_cast<uint8_t>(bytes[6])) << 8 | static_cast<uint8_t>(bytes[7]);
+    if (blockSize == 0) refuse("its block size is 0");
+    PutBe32(bytes.data(), static_cast<uint32_t>((kFptHeaderSize + blockSize - 1) / blockSize));
+    return bytes;
+  }
+  // .dbt: the III style has 512-byte blocks; the IV style keeps its block
+  // size (0 read as 512, as the reader does) and its first block is the header.
+  std::string head(24, '\0');
+  memo.ReadAt(0, head.data(), head.size());
+  if (size < 4) refuse("the file is shorter than a memo header");
+  uint32_t blockSize = 512;
+  if (header.DbtIsLevel4()) {
+    const uint32_t declared =
+        static_cast<uint8_t>(head[20]) | static_cast<uint32_t>(static_cast<uint8_t>(head[21])) << 8;
+    if (declared != 0) blockSize = declared;
+    if (blockSize < head.size())
+      refuse("its block size " + std::to_string(blockSize) + " is too small");
+  }
+  std::string bytes(blockSize, '\0');
+  memo.ReadAt(0, bytes.data(), bytes.size());
+  PutLe32(bytes.data(), 1);
+  return bytes;
+}
+
+// What emptying the table will write besides the table itself.
+struct TEmptyingPlan {
+  std::optional<TCdxIndex> Index;
+  std::optional<std::string> Memo;  // the memo file's new content
+};
+
+TEmptyingPlan PlanEmptying(TTableLock& lock, const TDbfHeader& header) {
+  const TTableFiles& files = lock.Files();
+  TEmptyingPlan plan;
+  if (files.IndexKind == TIndexKind::Mdx) {
+    Refuse(files.Table, "its dBase production index '" + files.Index +
+                            "' is of a kind this program cannot rewrite");
+  }
+  if (files.IndexKind == TIndexKind::Cdx) {
+    try {
+      plan.Index = ReadCdx(*lock.File(TTablePart::Index));
+    } catch (const EDbfError& e) {
+      Refuse(files.Table, "its index cannot be read with certainty: " + e.Message());
+    }
+  }
+  if (TLockedFile* memo = lock.File(TTablePart::Memo)) {
+    plan.Memo = EmptyMemo(files.Table, *memo, files.MemoFormat, header);
+  }
+  return plan;
+}
+
+// A new file written beside the one it is to replace, under a name no xBase
+// program takes for a table, memo or index. Removed again unless it took the
+// other's place.
+class TTemporary {
+ public:
+  TTemporary(PackIo& io, std::string target) : FIo(io), FTarget(std::move(target)) {
+    const std::string name = FTarget.substr(FolderOf(FTarget).size());
+    const int fd = FIo.CreateTemporary(FolderOf(FTarget), "." + name + ".lumbra-", FPath);
+    try {
+      FFile = TLockedFile::Adopt(fd, FPath);
+    } catch (...) {
+      FIo.Remove(FPath);
+      throw;
+    }
+  }
+  ~TTemporary() {
+    if (!FInPlace) FIo.Remove(FPath);
+  }
+  TTemporary(const TTemporary&) = delete;
+  TTemporary& operator=(const TTemporary&) = delete;
+
+  TLockedFile& File() { return *FFile; }
+  void Write(uint64_t offset, std::string_view bytes) {
+    FIo.WriteAt(FFile->Descriptor(), FPath, offset, bytes.data(), bytes.size());
+  }
+  // Gives the file the attributes of the file it replaces and flushes it.
+  void Finish(const struct stat& original) {
+    FIo.CopyAttributes(FFile->Descriptor(), FPath, original);
+    FIo.Sync(FFile->Descriptor(), FPath);
+  }
+  // Renames the file over its target and hands its lock to lock.
+  void PutInPlace(TTableLock& lock, TTablePart part) {
+    FIo.Rename(FPath, FTarget);
+    FInPlace = true;
+    FFile->MovedTo(FTarget);
+    lock.Replace(part, std::move(FFile));
+  }
+  // Flushes the target's folder, so that renames reach the disk in their order.
+  void Settle() { FIo.SyncFolder(FolderOf(FTarget)); }
+
+ private:
+  PackIo& FIo;
+  std::string FTarget;
+  std::string FPath;
+  std::unique_ptr<TLockedFile> FFile;
+  bool FInPlace = false;
+};
+
+void CopyBytes(FileIo& from, TTemporary& to, uint64_t offset, uint64_t end) {
+  std::string bytes;
+  while (offset < end) {
+    bytes.resize(static_cast<size_t>(std::min<uint64_t>(kCopyBytes, end - offset)));
+    ReadExactly(from, offset, bytes.data(), bytes.size());
+    to.Write(offset, bytes);
+    offset += bytes.size();
+  }
+}
+
+[[noreturn]] void Inconsistent(const std::string& file, const std::string& what) {
+  throw EDbfError("File '" + file + "' did not read back as written: " + what);
+}
+
+// Reads the new table back: it must decode, keep every header byte but
+// those expected to change, and hold what was written; its first `records`
+// records are scanned for live ones.
+void CheckTable(TLockedFile& file, const TTableState& old, uint64_t size, uint32_t headerCount,
+                uint32_t records, uint32_t live) {
+  const TDbfHeader h = ReadTableHeader(file);
+  if (file.Size() != size) Inconsistent(file.Name(), "its size");
+  if (h.RecordCount != headerCount) Inconsistent(file.Name(), "its record count");
+  std::string bytes(old.HeaderBytes.size(), '\0');
+  ReadExactly(file, 0, bytes.data(), bytes.size());
+  if (bytes.compare(8, std::string::npos, old.HeaderBytes, 8) != 0 ||
+      bytes[0] != old.HeaderBytes[0]) {
+    Inconsistent(file.Name(), "its header");
+  }
+  if (CountLive(file, h, records) != live) Inconsistent(file.Name(), "its records");
+}
+
+void CheckIndex(TLockedFile& file, const TCdxIndex& old) {
+  const TCdxIndex now = ReadCdx(file);
+  if (now.Tags.size() != old.Tags.size()) Inconsistent(file.Name(), "its tags");
+  for (size_t i = 0; i < now.Tags.size(); ++i) {
+    const TCdxTag& a = now.Tags[i];
+    const TCdxTag& b = old.Tags[i];
+    if (a.Name != b.Name || a.HeaderOffset != b.HeaderOffset || a.RootOffset != b.RootOffset ||
+        a.KeyLength != b.KeyLength || a.Options != b.Options || a.Descending != b.Descending ||
+        a.KeyExpression != b.KeyExpression || a.ForExpression != b.ForExpression) {
+      Inconsistent(file.Name(), "tag " + b.Name);
+    }
+    std::array<uint8_t, kCdxPageSize> root;
+    ReadExactly(file, a.RootOffset, root.data(), root.size());
+    if (root != EmptyCdxRootLeaf(a.KeyLength)) Inconsistent(file.Name(), "the root of " + b.Name);
+  }
+}
+
+PosixPackIo& RealFileSystem() {
+  static PosixPackIo io;
+  return io;
+}
+
+}  // namespace
+
+std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int month, int day) {
+  bool sinceNineteenHundred;
+  if (header.UpdateYear >= 100) {
+    sinceNineteenHundred = true;
+  } else if (header.UpdateYear == 0 && header.UpdateMonth == 0 && header.UpdateDay == 0) {
+    sinceNineteenHundred =
+        header.Format != TDbfFormat::VisualFoxPro && header.Format != TDbfFormat::FoxPro;
+  } else {
+    sinceNineteenHundred = false;
+  }
+  const int stored = sinceNineteenHundred ? year - 1900 : year % 100;
+  return {static_cast<uint8_t>(std::clamp(stored, 0, 255)), static_cast<uint8_t>(month),
+          static_cast<uint8_t>(day)};
+}
+
+void DeleteAllRecords(TTableLock& lock, PackIo& io) {
+  TLockedFile& file = *lock.File(TTablePart::Table);
+  const TTableState old = InspectTable(file);
+  if (old.Live == 0) return;
+  // The pack that follows must not refuse once the records are deleted.
+  PlanEmptying(lock, old.Header);
+  RequireSingleLink(file.Name(), &file);
+  RequireSingleLink(file.Name(), lock.File(TTablePart::Memo));
+  RequireSingleLink(file.Name(), lock.File(TTablePart::Index));
+
+  const TDbfHeader& h = old.Header;
+  try {
+    // A copy with every flag set replaces the table in one rename: a crash
+    // leaves all records live or all deleted, never some of each.
+    TTemporary table(io, lock.Files().Table);
+    std::string head = old.HeaderBytes;
+    const std::array<uint8_t, 3> date = TodaysDate(h);
+    std::memcpy(head.data() + 1, date.data(), date.size());
+    table.Write(0, head);
+    uint64_t offset = h.HeaderLength;
+    ForEachRecordRun(file, h, old.Count, [&](const char* run, uint32_t n) {
+      std::string bytes(run, size_t{n} * h.RecordLength);
+      for (uint32_t i = 0; i < n; ++i)
+        bytes[size_t{i} * h.RecordLength] = static_cast<char>(kDeletedFlag);
+      table.Write(offset, bytes);
+      offset += bytes.size();
+    });
+    CopyBytes(file, table, offset, old.Size);
+    table.Finish(StatOf(file));
+    CheckTable(table.File(), old, old.Size, h.RecordCount, old.Count, 0);
+    table.PutInPlace(lock, TTablePart::Table);
+    table.Settle();
+  } catch (const EDbfError& e) {
+    throw EDbfError("Table '" + lock.Files().Table + "': DELETE failed: " + e.Message());
+  }
+}
+
+TPackResult PackTable(TTableLock& lock, PackIo& io) {
+  const TTableFiles& files = lock.Files();
+  TLockedFile& file = *lock.File(TTablePart::Table);
+  const TTableState old = InspectTable(file);
+  const TDbfHeader& h = old.Header;
+  TPackResult result;
+  result.Kept = old.Live;
+  result.Removed = old.Count - old.Live;
+
+  TEmptyingPlan plan;
+  if (old.Live == 0) {
+    plan = PlanEmptying(lock, h);
+  } else if (result.Removed > 0 && files.IndexKind != TIndexKind::None) {
+    Refuse(files.Table, "its index '" + files.Index +
+                            "' would point at the wrong records once deleted ones are removed, "
+                            "and rebuilding an index is not done here");
+  }
+  RequireSingleLink(files.Table, &file);
+  if (plan.Memo) RequireSingleLink(files.Table, lock.File(TTablePart::Memo));
+  if (plan.Index) RequireSingleLink(files.Table, lock.File(TTablePart::Index));
+
+  std::optional<TTemporary> index;
+  std::optional<TTemporary> memo;
+  std::optional<TTemporary> table;
+  try {
+    table.emplace(io, files.Table);
+    std::string head = old.HeaderBytes;
+    const std::array<uint8_t, 3> date = TodaysDate(h);
+    std::memcpy(head.data() + 1, date.data(), date.size());
+    PutLe32(head.data() + 4, old.Live);
+    table->Write(0, head);
+    uint64_t offset = h.HeaderLength;
+    uint32_t kept = 0;
+    std::string out;
+    ForEachRecordRun(file, h, old.Count, [&](const char* run, uint32_t n) {
+      for (uint32_t i = 0; i < n; ++i) {
+        const char* record = run + size_t{i} * h.RecordLength;
+        if (static_cast<uint8_t>(record[0]) == kDeletedFlag) continue;
+        out.append(record, h.RecordLength);
+        ++kept;
+      }
+      if (out.empty()) return;
+      table->Write(offset, out);
+      offset += out.size();
+      out.clear();
+    });
+    if (kept != old.Live) throw EDbfError("the table changed while it was being packed");
+    table->Write(offset, std::string(1, static_cast<char>(kEndOfFile)));
+    table->Finish(StatOf(file));
+    CheckTable(table->File(), old, offset + 1, old.Live, old.Live, old.Live);
+
+    if (plan.Index) {
+      TLockedFile& original = *lock.File(TTablePart::Index);
+      index.emplace(io, files.Index);
+      CopyBytes(original, *index, 0, original.Size());
+      for (const TCdxTag& tag : plan.Index->Tags) {
+        const std::array<uint8_t, kCdxPageSize> leaf = EmptyCdxRootLeaf(tag.KeyLength);
+        index->Write(tag.RootOffset, {reinterpret_cast<const char*>(leaf.data()), leaf.size()});
+        // The free-page list: the pages the old keys used are not reused.
+        index->Write(tag.HeaderOffset + 4, std::string(4, '\0'));
+      }
+      index->Finish(StatOf(original));
+      CheckIndex(index->File(), *plan.Index);
+    }
+    if (plan.Memo) {
+      memo.emplace(io, files.Memo);
+      memo->Write(0, *plan.Memo);
+      memo->Finish(StatOf(*lock.File(TTablePart::Memo)));
+      if (memo->File().Size() != plan.Memo->size()) Inconsistent(memo->File().Name(), "its size");
+    }
+    // The new files' names must be on the disk before any old file goes.
+    std::vector<std::string> folders;
+    for (const std::string* path : {&files.Table, &files.Memo, &files.Index}) {
+      if (!path->empty()) folders.push_back(FolderOf(*path));
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders)
+      io.SyncFolder(folder);
+  } catch (const EDbfError& e) {
+    throw EDbfError("Table '" + files.Table +
+                    "': PACK failed, nothing was changed: " + e.Message());
+  }
+
+  std::vector<std::string> done;
+  try {
+    if (index) {
+      index->PutInPlace(lock, TTablePart::Index);
+      done.push_back("its index was emptied");
+      result.IndexEmptied = true;
+      index->Settle();
+    }
+    table->PutInPlace(lock, TTablePart::Table);
+    done.push_back("its deleted records were removed");
+    table->Settle();
+    if (memo) {
+      memo->PutInPlace(lock, TTablePart::Memo);
+      done.push_back("its memo file was compacted");
+      result.MemoCompacted = true;
+      memo->Settle();
+    }
+  } catch (const EDbfError& e) {
+    std::string progress;
+    for (const std::string& step : done)
+      progress += (progress.empty() ? "" : " and ") + step;
+    if (progress.empty()) progress = "nothing was changed";
+    throw EDbfError("Table '" + files.Table + "': PACK stopped part way (" + progress +
+                    "; the files still read correctly): " + e.Message());
+  }
+  return result;
+}
+
+void DeleteAllRecords(TTableLock& lock) {
+  DeleteAllRecords(lock, RealFileSystem());
+}
+
+TPackResult PackTable(TTableLock& lock) {
+  return PackTable(lock, RealFileSystem());
+}
+
+}  // namespace lumbra

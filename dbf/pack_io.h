@@ -1,0 +1,56 @@
+// The changes DELETE FROM and PACK make to the file system, behind an
+// interface so tests can make any one of them fail, or stop the process
+// there, and see what is left on disk.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace lumbra {
+
+class PackIo {
+ public:
+  virtual ~PackIo() = default;
+  // Creates a new file in folder ("" or ending with "/") whose name starts
+  // with prefix, open for reading and writing and accessible to its owner
+  // only. Sets path to its path and returns its descriptor, which the caller
+  // closes. Throws EDbfError.
+  virtual int CreateTemporary(const std::string& folder, const std::string& prefix,
+                              std::string& path) = 0;
+  // Writes all length bytes at offset. Throws EDbfError naming path.
+  virtual void WriteAt(int fd, const std::string& path, uint64_t offset, const void* data,
+                       size_t length) = 0;
+  // Gives the file the permission bits of original, and its owner and group
+  // where this process may. Throws EDbfError when the permission bits cannot
+  // be set.
+  virtual void CopyAttributes(int fd, const std::string& path, const struct stat& original) = 0;
+  // Flushes the file's data and size to the disk. Throws EDbfError.
+  virtual void Sync(int fd, const std::string& path) = 0;
+  // Flushes folder's entries (files created or renamed in it) to the disk.
+  // Throws EDbfError.
+  virtual void SyncFolder(const std::string& folder) = 0;
+  // Puts the file at from in the place of the file at to, in one step.
+  // Throws EDbfError.
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Removes the file at path; never fails (a temporary left behind is harmless).
+  virtual void Remove(const std::string& path) noexcept = 0;
+};
+
+// The real file system.
+class PosixPackIo : public PackIo {
+ public:
+  int CreateTemporary(const std::string& folder, const std::string& prefix,
+                      std::string& path) override;
+  void WriteAt(int fd, const std::string& path, uint64_t offset, const void* data,
+               size_t length) override;
+  void CopyAttributes(int fd, const std::string& path, const struct stat& original) override;
+  void Sync(int fd, const std::string& path) override;
+  void SyncFolder(const std::string& folder) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void Remove(const std::string& path) noexcept override;
+};
+
+}  // namespace lumbra
