@@ -1,4 +1,6 @@
 // lumbra-cli: a headless front end over the same core as the window.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -216,6 +218,35 @@ int RunDistinct(const TCommandLine& line) {
   return 0;
 }
 
+// Slot captions have no place on a command line.
+class TNoView : public ISlotView {
+ public:
+  void SetWindowCaption(const std::string&) override {}
+  void SetApplicationTitle(const std::string&) override {}
+  void SetTabCaption(int, const std::string&) override {}
+};
+
+int RunEmpty(const TCommandLine& line) {
+  const std::string& path = line.Files[0];
+  TNoView view;
+  const TRegionalSettings settings = TRegionalSettings::FromEnvironment();
+  TTableSlots slots(view, settings);
+  slots.Conn.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
+  slots.DeschideDbf1(path);
+  // The window's table name stops at the file name's first ".", so it may
+  // name another table of the folder; empty only the file that was named.
+  struct stat named;
+  struct stat opened;
+  if (::stat(path.c_str(), &named) != 0 ||
+      ::stat(slots.AT.Recordset()->Table().Path().c_str(), &opened) != 0 ||
+      named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
+    throw Exception("the table named '" + slots.AT.TableName + "' is not the file '" + path +
+                    "'; nothing was changed");
+  }
+  slots.GolesteBaza();
+  return 0;
+}
+
 struct TCommand {
   const char* Name;
   size_t FileCount;
@@ -245,6 +276,12 @@ const std::vector<TCommand>& Commands() {
        "      every visible record: JSON lines or CSV of the values, or with --values a\n"
        "      tab-separated line of the fields' texts under a line of field names",
        RunDump},
+      {"empty",
+       1,
+       {},
+       "empty FILE\n      deletes every record of the table and packs its files, as the window's "
+       "\"Goleste\n      Baza\" does",
+       RunEmpty},
       {"fields",
        1,
        {},

@@ -93,6 +93,27 @@ class TADOTable {
   bool FNestedView = false;
 };
 
+// A command on a connection: its text is executed as a plain text command
+// without parameters, and what the execution returns is not used.
+class TADOCommand {
+ public:
+  TADOCommand(std::string name, TADOConnection& connection)
+      : FName(std::move(name)), FConnection(connection) {}
+
+  const std::string& Name() const { return FName; }
+  TADOConnection& Connection() { return FConnection; }
+
+  std::string CommandText;
+
+  // Executes CommandText on the connection. Throws what the provider throws
+  // (a connection that is not connected included).
+  void Execute() { FConnection.Provider().Execute(CommandText); }
+
+ private:
+  std::string FName;
+  TADOConnection& FConnection;
+};
+
 // The switch between a table and its grid: while disabled the grid is detached.
 class TDataSource : public IGridDataLink {
  public:

@@ -1,5 +1,9 @@
 #include "tables/slots.h"
 
+#include <sys/stat.h>
+
+#include "base/exception.h"
+
 namespace lumbra {
 
 std::string FolderOfPath(const std::string& path) {
@@ -15,6 +19,10 @@ std::string TableNameOfPath(const std::string& path) {
 
 std::string NormalConnectionString(const std::string& folder) {
   return "Provider=VFPOLEDB.1;Data Source=" + folder + ";Password=\"\";Collating Sequence=MACHINE";
+}
+
+std::string ExclusiveConnectionString(const std::string& folder) {
+  return NormalConnectionString(folder) + ";Exclusive=ON;Mode=Share Deny None";
 }
 
 TTableSlots::TTableSlots(ISlotView& view, const TRegionalSettings& settings)
@@ -42,6 +50,38 @@ void TTableSlots::DeschideDbf2(const std::string& path) {
   FView.SetWindowCaption(AT2.TableName + " - " + path);
   FView.SetApplicationTitle(AT2.TableName);
   FView.SetTabCaption(2, AT2.TableName);
+}
+
+void TTableSlots::GolesteBaza() {
+  const std::string path = FFisierDbf1;
+  if (!AT.Active()) {
+    throw Exception("Deschide tabele si abia apoi lanseaza comanda \"Goleste Baza\"");
+  }
+  if (path.empty()) throw Exception("Nu cunosc numele fisierului");
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    throw Exception("\"" + path + "\" nu exista");
+  }
+  AT.Close();
+  Conn.Close();
+  Conn.SetConnectionString(ExclusiveConnectionString(FolderOfPath(path)));
+  Conn.Open();
+  DataSource1.SetEnabled(false);
+  try {
+    // Never bracketed, even with a blank in it.
+    const std::string name = TableNameOfPath(path);
+    C1.CommandText = "DELETE FROM " + name;
+    C1.Execute();
+    Conn.Close();
+    Conn.Open();
+    C1.CommandText = "Pack " + name;
+    C1.Execute();
+  } catch (...) {
+    DataSource1.SetEnabled(true);
+    throw;
+  }
+  DataSource1.SetEnabled(true);
+  DeschideDbf1(FFisierDbf1);
 }
 
 }  // namespace lumbra

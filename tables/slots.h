@@ -26,6 +26,9 @@ std::string FolderOfPath(const std::string& path);
 std::string TableNameOfPath(const std::string& path);
 // The connection string of a slot opened normally on folder.
 std::string NormalConnectionString(const std::string& folder);
+// The connection string for emptying a table in folder: the normal one with
+// exclusive use asked for.
+std::string ExclusiveConnectionString(const std::string& folder);
 
 class TTableSlots {
  public:
@@ -38,6 +41,7 @@ class TTableSlots {
   TADOTable AT2;
   TDataSource DataSource1{AT};
   TDataSource DataSource2{AT2};
+  TADOCommand C1{"C1", Conn};
   // The path last opened successfully into slot 1.
   std::string FFisierDbf1;
 
@@ -46,6 +50,15 @@ class TTableSlots {
   // first failing step, leaving the later ones undone.
   void DeschideDbf1(const std::string& path);
   void DeschideDbf2(const std::string& path);
+
+  // "Goleste Baza": deletes every record of the table last opened into slot 1
+  // and packs it through Conn switched to the exclusive connection string,
+  // with DataSource1 off meanwhile (on again whatever happens), then opens
+  // the file into slot 1 again. Throws Exception when slot 1 is not open,
+  // when FFisierDbf1 is empty, or when no file is at FFisierDbf1 (nothing
+  // changes then); afterwards throws what the connection, the commands or the
+  // reopening throw, leaving slot 1 closed.
+  void GolesteBaza();
 
  private:
   void OpenInto(TADOConnection& connection, TADOTable& table, const std::string& path);

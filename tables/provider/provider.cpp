@@ -2,8 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include "base/text.h"
 #include "dbf/dbf_error.h"
+#include "dbf/pack.h"
 #include "tables/provider/connection_string.h"
 
 namespace lumbra {
@@ -213,9 +217,10 @@ void TProviderConnection::Close() {
   FConnected = false;
   FFolder.clear();
   FExclusive = false;
+  FLocks.clear();
 }
 
-std::unique_ptr<TProviderRecordset> TProviderConnection::OpenTable(std::string_view name) const {
+std::string TProviderConnection::PathOfTable(std::string_view name) const {
   if (!FConnected) throw EDbfError("Operation is not allowed when the object is closed.");
   if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
     name = name.substr(1, name.size() - 2);
@@ -225,7 +230,57 @@ std::unique_ptr<TProviderRecordset> TProviderConnection::OpenTable(std::string_v
   // A name that carries its own extension names the file itself.
   if (!path && name.find('.') != std::string_view::npos) path = FindFileIgnoringCase(FFolder, name);
   if (!path) throw EDbfError("File '" + FFolder + std::string(name) + ".dbf' does not exist.");
-  return std::make_unique<TProviderRecordset>(TDbfTable::Open(*path, FOptions));
+  return *path;
+}
+
+TTableLock& TProviderConnection::LockTable(const std::string& path) const {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) != nullptr) {
+    for (const auto& lock : FLocks) {
+      if (lock->Files().Table == resolved) return *lock;
+    }
+  }
+  FLocks.push_back(std::make_unique<TTableLock>(path));
+  return *FLocks.back();
+}
+
+std::unique_ptr<TProviderRecordset> TProviderConnection::OpenTable(std::string_view name) const {
+  const std::string path = PathOfTable(name);
+  if (FExclusive) LockTable(path);
+  return std::make_unique<TProviderRecordset>(TDbfTable::Open(path, FOptions));
+}
+
+void TProviderConnection::Execute(std::string_view text) {
+  // Splits off the first word, ignoring blanks around it.
+  auto word = [](std::string_view& rest) {
+    const size_t start = rest.find_first_not_of(" \t\r\n");
+    rest.remove_prefix(start == std::string_view::npos ? rest.size() : start);
+    const size_t end = std::min(rest.find_first_of(" \t\r\n"), rest.size());
+    const std::string_view first = rest.substr(0, end);
+    rest.remove_prefix(end);
+    return first;
+  };
+  std::string_view rest = text;
+  const std::string_view verb = word(rest);
+  const bool isDelete = EqualsIgnoringAsciiCase(verb, "DELETE");
+  if (isDelete && !EqualsIgnoringAsciiCase(word(rest), "FROM")) {
+    throw EDbfError("Command contains unrecognized phrase/keyword.");
+  }
+  if (!isDelete && !EqualsIgnoringAsciiCase(verb, "PACK")) {
+    throw EDbfError("Unrecognized command verb.");
+  }
+  const size_t start = rest.find_first_not_of(" \t\r\n");
+  const size_t end = rest.find_last_not_of(" \t\r\n");
+  const std::string_view name =
+      start == std::string_view::npos ? std::string_view() : rest.substr(start, end - start + 1);
+  const std::string path = PathOfTable(name);
+  if (!FExclusive) throw EDbfError("File must be opened exclusively.");
+  TTableLock& lock = LockTable(path);
+  if (isDelete) {
+    DeleteAllRecords(lock);
+  } else {
+    PackTable(lock);
+  }
 }
 
 }  // namespace lumbra

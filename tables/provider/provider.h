@@ -11,6 +11,7 @@
 
 #include "base/variant.h"
 #include "dbf/cursor.h"
+#include "dbf/lock.h"
 #include "dbf/table.h"
 #include "tables/provider/ado_types.h"
 
@@ -101,17 +102,33 @@ class TProviderConnection {
 
   // Opens the table named name ("[name]" is unbracketed): the file
   // <name>.dbf in the folder, matching letter case exactly first and then
-  // ignoring it. Requires Connected(). Throws EDbfError.
+  // ignoring it. On an exclusive connection the table is locked first (see
+  // Execute). Requires Connected(). Throws EDbfError.
   std::unique_ptr<TProviderRecordset> OpenTable(std::string_view name) const;
+
+  // Executes a command text; nothing is returned. "DELETE FROM name" marks
+  // every record of the table deleted, "PACK name" removes the deleted records
+  // and compacts the table's files (dbf/pack.h). Keywords ignore letter case;
+  // the name is the rest of the text, found as OpenTable finds it. Both need an
+  // exclusive connection, which locks the table with its memo file and index
+  // the first time a command or an open names it, and keeps them locked until
+  // Close(). Requires Connected(). Throws EDbfError, among them "File is in use
+  // by another program: <file>".
+  void Execute(std::string_view text);
 
   TDbfOpenOptions& Options() { return FOptions; }
 
  private:
+  std::string PathOfTable(std::string_view name) const;
+  TTableLock& LockTable(const std::string& path) const;
+
   std::string FConnectionString;
   bool FConnected = false;
   std::string FFolder;
   bool FExclusive = false;
   TDbfOpenOptions FOptions;
+  // The exclusive connection's locks, one per table it has named.
+  mutable std::vector<std::unique_ptr<TTableLock>> FLocks;
 };
 
 }  // namespace lumbra
