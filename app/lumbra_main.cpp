@@ -100,12 +100,13 @@ QString Rgb(const QColor& colour) {
 }
 
 // Flat tabs of a fixed total height: a thin border, and on the active tab and
-// the tab under the mouse a coloured bar along the top.
-QString PageControlStyle(int tabHeight) {
+// the tab under the mouse a coloured bar along the top. Set on the tab bar
+// alone: a style sheet on the page control would stop the window's font from
+// reaching the pages' controls.
+QString TabBarStyle(int tabHeight) {
   constexpr int kBorder = 1;
   constexpr int kBar = 3;
   return QString(
-             "QTabWidget::pane { border: 1px solid %1; background: %2; top: -1px; }"
              "QTabBar::tab { background: %2; border: %3px solid %1; border-bottom: none;"
              " padding: %4px 8px 0px 8px; height: %5px; margin-right: 1px; }"
              "QTabBar::tab:selected, QTabBar::tab:hover { border-top: %6px solid %7;"
@@ -180,11 +181,11 @@ void TLumbraMain::BuildComponents() {
 
   RzPageControl1 = new QTabWidget(client);
   RzPageControl1->setObjectName("RzPageControl1");
-  RzPageControl1->setStyleSheet(PageControlStyle(Scaled(19)));
+  RzPageControl1->tabBar()->setStyleSheet(TabBarStyle(Scaled(19)));
   Paint(RzPageControl1, kPageColour);
   clientLayout->addWidget(RzPageControl1, 1);
 
-  TabSheet1 = new QWidget;
+  TabSheet1 = new QWidget(RzPageControl1);
   TabSheet1->setObjectName("TabSheet1");
   Paint(TabSheet1, kPageColour);
   QVBoxLayout* sheet1Layout = DockLayout(TabSheet1);
@@ -200,7 +201,7 @@ void TLumbraMain::BuildComponents() {
   sheet1Layout->addWidget(RzDBGrid1, 1);
   RzPageControl1->addTab(TabSheet1, "DBF1");
 
-  TabSheet2 = new QWidget;
+  TabSheet2 = new QWidget(RzPageControl1);
   TabSheet2->setObjectName("TabSheet2");
   Paint(TabSheet2, kPageColour);
   RzDBGrid2 = new QTableView(TabSheet2);
@@ -208,7 +209,7 @@ void TLumbraMain::BuildComponents() {
   DockLayout(TabSheet2)->addWidget(RzDBGrid2, 1);
   RzPageControl1->addTab(TabSheet2, "DBF2");
 
-  TabSheet3 = new QWidget;
+  TabSheet3 = new QWidget(RzPageControl1);
   TabSheet3->setObjectName("TabSheet3");
   Paint(TabSheet3, kPageColour);
   QVBoxLayout* sheet3Layout = DockLayout(TabSheet3);

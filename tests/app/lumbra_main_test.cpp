@@ -173,6 +173,12 @@ TEST_F(MainWindowTest, ShowsTheDesignedTextsColoursAndFonts) {
 
   EXPECT_EQ(window->font().pixelSize(), 11);
   EXPECT_EQ(window->font().families().front(), "MS Sans Serif");
+  // Every control but the memo writes in the window's font, on the pages too.
+  for (const char* name : {"Label1", "Edit1", "Button1", "Edit2", "Button2", "RzBitBtn1",
+                           "RzDBGrid1", "RzDBGrid2", "Button3"}) {
+    EXPECT_EQ(Find<QWidget>(*window, name)->font(), window->font()) << name;
+  }
+  EXPECT_EQ(window->RzPageControl1->tabBar()->font(), window->font());
   const QFont memoFont = window->Memo1->font();
   EXPECT_EQ(memoFont.families().front(), "Courier New");
   EXPECT_TRUE(memoFont.bold());
