@@ -59,13 +59,6 @@ TEST(ApplicationTitle, KeepsAtMost255Characters) {
   EXPECT_EQ(application.Title(), QString(254, 'x'));
 }
 
-TEST(ApplicationTitle, InfoBoxShowsTheTextUnchanged) {
-  TRecordingUi ui;
-  TApplication application("/usr/bin/lumbra", ui);
-  application.ShowInfoBox("Va rog deschideti un DBF");
-  EXPECT_EQ(ui.Boxes, (std::vector<TShownBox>{{"info", "lumbra", "Va rog deschideti un DBF"}}));
-}
-
 TEST(ErrorRouting, GuardShowsErrorsAndDropsAborts) {
   TRecordingUi ui;
   TApplication application("/usr/bin/lumbra", ui);

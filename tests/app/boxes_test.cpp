@@ -52,6 +52,7 @@ TEST(ApplicationErrorText, NamesTheClassAndModuleAndEndsTheMessageWithAFullStop)
   EXPECT_EQ(ApplicationErrorText("EDatabaseError", "lumbra", "Cannot create Conn"),
             "Exception EDatabaseError in module lumbra at 0000000000000000.\r\n"
             "Cannot create Conn.\r\n");
+  // Unlike the error box, every ending but "." gets one.
   EXPECT_EQ(ApplicationErrorText("Exception", "lumbra", "Done!"),
             "Exception Exception in module lumbra at 0000000000000000.\r\nDone!.\r\n");
   EXPECT_EQ(ApplicationErrorText("Exception", "lumbra", "Ended."),
@@ -61,28 +62,32 @@ TEST(ApplicationErrorText, NamesTheClassAndModuleAndEndsTheMessageWithAFullStop)
 }
 
 TEST(LayOutInfoBox, PlacesTextAndButtonFromTheFontsMeasurements) {
-  // Average character 6, line 13: margins 12 and 13, gap 16.25 -> 16,
-  // button 22.75 -> 23 high and 75 wide.
-  const TInfoBoxLayout layout = LayOutInfoBox({6, 13, 300, 26, 14});
-  EXPECT_EQ(layout.ClientWidth, 324);
-  EXPECT_EQ(layout.ClientHeight, 26 + 23 + 16 + 26);
-  EXPECT_EQ(layout.Text, (TBoxRect{12, 13, 300, 26}));
-  EXPECT_EQ(layout.Button, (TBoxRect{124, 55, 75, 23}));
-}
-
-TEST(LayOutInfoBox, WidensForTheButtonAndRoundsHalvesUp) {
-  // Average character 7: margin 14, button 87.5 -> 88 wide; line 12:
-  // gap 15, button 21 high.
-  const TInfoBoxLayout layout = LayOutInfoBox({7, 12, 40, 12, 14});
-  EXPECT_EQ(layout.ClientWidth, 88 + 28);
-  EXPECT_EQ(layout.ClientHeight, 12 + 21 + 15 + 24);
-  EXPECT_EQ(layout.Button, (TBoxRect{14, 39, 88, 21}));
-}
-
-TEST(LayOutInfoBox, ButtonFitsALongCaption) {
-  const TInfoBoxLayout layout = LayOutInfoBox({4, 10, 20, 10, 60});
-  EXPECT_EQ(layout.Button.Width, 68);
-  EXPECT_EQ(layout.ClientWidth, 68 + 16);
+  struct TCase {
+    const char* Name;
+    TInfoBoxMetrics Metrics;
+    TInfoBoxLayout Layout;
+  };
+  const TCase cases[] = {
+      // Margins 12 and 13, gap 16.25 -> 16, button 22.75 -> 23 high and 75 wide.
+      {"text wider than the button",
+       {6, 13, 300, 26, 14},
+       {324, 91, {12, 13, 300, 26}, {124, 55, 75, 23}}},
+      // Margin 14, button 87.5 -> 88 wide; gap 15, button 21 high.
+      {"button wider than the text",
+       {7, 12, 40, 12, 14},
+       {116, 72, {14, 12, 40, 12}, {14, 39, 88, 21}}},
+      {"button fits a long caption",
+       {4, 10, 20, 10, 60},
+       {84, 61, {8, 10, 20, 10}, {8, 33, 68, 18}}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TInfoBoxLayout layout = LayOutInfoBox(c.Metrics);
+    EXPECT_EQ(layout.ClientWidth, c.Layout.ClientWidth);
+    EXPECT_EQ(layout.ClientHeight, c.Layout.ClientHeight);
+    EXPECT_EQ(layout.Text, c.Layout.Text);
+    EXPECT_EQ(layout.Button, c.Layout.Button);
+  }
 }
 
 TEST(InfoBox, IsLaidOutFromItsOwnFont) {

@@ -381,16 +381,6 @@ TEST_F(MainWindowTest, ShowsAFailedOpenUnderTheCurrentTitle) {
   EXPECT_EQ(window->Slots().FFisierDbf1, good);
 }
 
-TEST_F(MainWindowTest, EveryCommandReachesItsHandlerSafely) {
-  auto window = Start();
-  for (QPushButton* button :
-       {window->Button1, window->Button2, window->RzBitBtn1, window->Button3}) {
-    button->click();
-  }
-  window->Analizadistinctpercoloane1->trigger();
-  EXPECT_TRUE(Ui.Boxes.empty());
-}
-
 TEST_F(MainWindowTest, ShowsCaptionsLiterally) {
   auto window = Start();
   window->SetWindowCaption("a[*]b - /date/a[*]b.dbf");

@@ -32,17 +32,7 @@ void ExpectMaximisedSoon(const TFakeForm& form) {
   EXPECT_EQ(form.WindowHandle->MaximiseCount, 1);
 }
 
-TEST(CentreazaSiRedimensioneazaForm, CentresTheDesignedSizeOnA1920By1200Monitor) {
-  TFakeForm form(976, 526);
-  CentreazaSiRedimensioneazaForm(form, FakeDesktop({Monitor(0, 0, 1920, 1200, 40)}));
-  EXPECT_EQ(form.Width(), 976);
-  EXPECT_EQ(form.Height(), 526);
-  EXPECT_EQ(form.Left(), 472);
-  EXPECT_EQ(form.Top(), 317);
-  EXPECT_EQ(form.HandleRequests, 0) << "no worker on the centring path";
-}
-
-TEST(CentreazaSiRedimensioneazaForm, CentresOnLargeLandscapeAndSquareMonitors) {
+TEST(CentreazaSiRedimensioneazaForm, CentresTheDesignedSizeOnLargeLandscapeMonitors) {
   struct TCase {
     const char* Name;
     TFakeMonitor Screen;
@@ -50,9 +40,9 @@ TEST(CentreazaSiRedimensioneazaForm, CentresOnLargeLandscapeAndSquareMonitors) {
     int32_t Top;
   };
   const TCase cases[] = {
+      {"1920 x 1200, work area 1920 x 1160", Monitor(0, 0, 1920, 1200, 40), 472, 317},
       {"2560 x 1440", Monitor(0, 0, 2560, 1440), 792, 457},
       {"square 1200 x 1200", Monitor(0, 0, 1200, 1200), 112, 337},
-      {"height exactly 1200, work area shorter", Monitor(0, 0, 1600, 1200, 100), 312, 287},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -61,7 +51,8 @@ TEST(CentreazaSiRedimensioneazaForm, CentresOnLargeLandscapeAndSquareMonitors) {
     EXPECT_EQ(form.Left(), c.Left);
     EXPECT_EQ(form.Top(), c.Top);
     EXPECT_EQ(form.Width(), 976);
-    EXPECT_EQ(form.HandleRequests, 0);
+    EXPECT_EQ(form.Height(), 526);
+    EXPECT_EQ(form.HandleRequests, 0) << "no worker on the centring path";
   }
 }
 
