@@ -4,6 +4,7 @@
 // Prints one figure a line: "<format>_<records>_<figure> <value> <unit>".
 #include <fcntl.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -156,25 +157,51 @@ class TRawFile {
   int FFd;
 };
 
-double SecondsSince(TClock::time_point start) {
-  return std::chrono::duration<double>(TClock::now() - start).count();
+// Elapsed time, and the processor time the process used meanwhile: on a
+// machine shared with other work the second is the steadier of the two.
+struct TTiming {
+  double Wall = 0;
+  double Cpu = 0;
+};
+
+double CpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 template <typename F>
-double TimeOnce(F&& run) {
+TTiming TimeOnce(F&& run) {
   const TClock::time_point start = TClock::now();
+  const double cpuStart = CpuSeconds();
   run();
-  return SecondsSince(start);
+  return {std::chrono::duration<double>(TClock::now() - start).count(), CpuSeconds() - cpuStart};
 }
 
-// The median time of runs calls of run, in seconds.
+// Collects the timings of repeated runs.
+class TTimings {
+ public:
+  void Add(const TTiming& t) {
+    FWall.push_back(t.Wall);
+    FCpu.push_back(t.Cpu);
+  }
+  // The median of each measure separately. Requires at least one timing.
+  TTiming Median() {
+    std::sort(FWall.begin(), FWall.end());
+    std::sort(FCpu.begin(), FCpu.end());
+    return {FWall[FWall.size() / 2], FCpu[FCpu.size() / 2]};
+  }
+
+ private:
+  std::vector<double> FWall, FCpu;
+};
+
 template <typename F>
-double MedianTime(int runs, F&& run) {
-  std::vector<double> times;
+TTiming MedianTiming(int runs, F&& run) {
+  TTimings timings;
   for (int i = 0; i < runs; ++i)
-    times.push_back(TimeOnce(run));
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+    timings.Add(TimeOnce(run));
+  return timings.Median();
 }
 
 // Every byte of the file, front to back, in 1 MiB preads.
@@ -250,9 +277,20 @@ uint64_t WalkRecordset(TProviderRecordset& recordset) {
 class TReport {
  public:
   explicit TReport(std::string prefix) : FPrefix(std::move(prefix)) {}
-  void Print(const char* figure, double value, int decimals, const char* unit) const {
-    std::printf("%s_%s %.*f %s\n", FPrefix.c_str(), figure, decimals, value, unit);
+  void Print(std::string_view figure, double value, int decimals, const char* unit) const {
+    std::printf("%s_%.*s %.*f %s\n", FPrefix.c_str(), static_cast<int>(figure.size()),
+                figure.data(), decimals, value, unit);
     std::fflush(stdout);
+  }
+  // <figure>_s and <figure>_cpu_s.
+  void PrintTiming(const std::string& figure, const TTiming& t) const {
+    Print(figure + "_s", t.Wall, 4, "s");
+    Print(figure + "_cpu_s", t.Cpu, 4, "s");
+  }
+  // <figure>_ratio and <figure>_cpu_ratio: how many times the floor t took.
+  void PrintRatio(const std::string& figure, const TTiming& t, const TTiming& floor) const {
+    Print(figure + "_ratio", t.Wall / floor.Wall, 2, "x");
+    Print(figure + "_cpu_ratio", t.Cpu / floor.Cpu, 2, "x");
   }
 
  private:
@@ -283,15 +321,17 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
                        std::to_string(options.Records));
   TGeneratedTable generated;
   report.Print("generate_s", TimeOnce([&] {
-                 generated = GenerateTable(folder, name, format, options.Records, kSeed);
-               }),
+                               generated =
+                                   GenerateTable(folder, name, format, options.Records, kSeed);
+                             }).Wall,
                3, "s");
   const TRawFile tableFile(generated.TablePath);
   const TRawFile memoFile(generated.MemoPath);
   tableFile.Settle();
   memoFile.Settle();
   const uint64_t tableBytes = tableFile.Size();
-  report.Print("dbf_mb", static_cast<double>(tableBytes) / 1e6, 1, "MB");
+  const double mb = static_cast<double>(tableBytes) / 1e6;
+  report.Print("dbf_mb", mb, 1, "MB");
   report.Print("memo_mb", static_cast<double>(memoFile.Size()) / 1e6, 1, "MB");
 
   // Warm the page cache.
@@ -301,23 +341,21 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
 
   TDbfOpenOptions openOptions;
   openOptions.DefaultCodePage = kCodePage;
-  report.Print(
-      "open_ms",
-      1e3 * MedianTime(kOpenRuns, [&] { TDbfTable::Open(generated.TablePath, openOptions); }), 3,
-      "ms");
+  const TTiming open =
+      MedianTiming(kOpenRuns, [&] { TDbfTable::Open(generated.TablePath, openOptions); });
+  report.Print("open_ms", 1e3 * open.Wall, 3, "ms");
   TProviderConnection connection;
   connection.SetConnectionString("Provider=VFPOLEDB.1;Data Source=" + folder);
   connection.Options().DefaultCodePage = kCodePage;
   connection.Open();
-  report.Print("provider_open_ms", 1e3 * MedianTime(kOpenRuns, [&] { connection.OpenTable(name); }),
-               3, "ms");
+  const TTiming providerOpen = MedianTiming(kOpenRuns, [&] { connection.OpenTable(name); });
+  report.Print("provider_open_ms", 1e3 * providerOpen.Wall, 3, "ms");
 
   const int runs = RunsFor(options.Records);
-  const double mb = static_cast<double>(tableBytes) / 1e6;
-  const double read = MedianTime(runs, [&] { ReadWholeFile(tableFile, chunk); });
-  report.Print("read_s", read, 4, "s");
-  report.Print("read_mb_per_s", mb / read, 0, "MB/s");
-  report.Print("memo_read_s", MedianTime(runs, [&] { ReadWholeFile(memoFile, chunk); }), 4, "s");
+  const TTiming read = MedianTiming(runs, [&] { ReadWholeFile(tableFile, chunk); });
+  report.PrintTiming("read", read);
+  report.Print("read_mb_per_s", mb / read.Wall, 0, "MB/s");
+  report.PrintTiming("memo_read", MedianTiming(runs, [&] { ReadWholeFile(memoFile, chunk); }));
 
   std::unique_ptr<TDbfTable> table = TDbfTable::Open(generated.TablePath, openOptions);
   if (table->RecordCount() != generated.Records) {
@@ -336,42 +374,41 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
   std::vector<uint8_t> records;
   // Stored so that the summing cannot be optimised away.
   volatile uint64_t checksum = 0;
-  const double touch = MedianTime(runs, [&] {
+  const TTiming touch = MedianTiming(runs, [&] {
     checksum =
         TouchEveryFieldByte(tableFile, table->Header(), generated.Records, fieldBytes, records);
   });
-  report.Print("touch_s", touch, 4, "s");
-  report.Print("touch_mb_per_s", mb / touch, 0, "MB/s");
+  report.PrintTiming("touch", touch);
+  report.Print("touch_mb_per_s", mb / touch.Wall, 0, "MB/s");
 
   std::vector<uint64_t> nulls;
-  const double decode = MedianTime(runs, [&] { DecodeEveryValue(*table, visible, nulls); });
+  const TTiming decode = MedianTiming(runs, [&] { DecodeEveryValue(*table, visible, nulls); });
   CheckNulls(generated, nulls);
-  report.Print("decode_s", decode, 4, "s");
-  report.Print("decode_records_per_s", generated.Records / decode, 0, "records/s");
-  report.Print("decode_mb_per_s", mb / decode, 0, "MB/s");
-  report.Print("decode_ratio", decode / touch, 2, "x");
-  const double decodeWithoutMemo =
-      MedianTime(runs, [&] { DecodeEveryValue(*table, visibleWithoutMemo, nulls); });
-  report.Print("decode_without_memo_s", decodeWithoutMemo, 4, "s");
-  report.Print("decode_without_memo_ratio", decodeWithoutMemo / touch, 2, "x");
+  report.PrintTiming("decode", decode);
+  report.Print("decode_records_per_s", generated.Records / decode.Wall, 0, "records/s");
+  report.Print("decode_mb_per_s", mb / decode.Wall, 0, "MB/s");
+  report.PrintRatio("decode", decode, touch);
+  const TTiming decodeWithoutMemo =
+      MedianTiming(runs, [&] { DecodeEveryValue(*table, visibleWithoutMemo, nulls); });
+  report.PrintTiming("decode_without_memo", decodeWithoutMemo);
+  report.PrintRatio("decode_without_memo", decodeWithoutMemo, touch);
 
   // A fresh record set for each walk, so each one reads the deletion flags.
-  std::vector<double> walkTimes;
+  const uint32_t live = generated.Records - generated.Deleted;
+  TTimings walks;
   for (int i = 0; i < runs; ++i) {
     std::unique_ptr<TProviderRecordset> recordset = connection.OpenTable(name);
     uint64_t visited = 0;
-    walkTimes.push_back(TimeOnce([&] { visited = WalkRecordset(*recordset); }));
-    if (visited != generated.Records - generated.Deleted) {
+    walks.Add(TimeOnce([&] { visited = WalkRecordset(*recordset); }));
+    if (visited != live) {
       throw Exception(name + ": the walk visited " + std::to_string(visited) + " records where " +
-                      std::to_string(generated.Records - generated.Deleted) + " are live");
+                      std::to_string(live) + " are live");
     }
   }
-  std::sort(walkTimes.begin(), walkTimes.end());
-  const double walk = walkTimes[walkTimes.size() / 2];
-  report.Print("walk_s", walk, 4, "s");
-  report.Print("walk_records_per_s", (generated.Records - generated.Deleted) / walk, 0,
-               "records/s");
-  report.Print("walk_ratio", walk / touch, 2, "x");
+  const TTiming walk = walks.Median();
+  report.PrintTiming("walk", walk);
+  report.Print("walk_records_per_s", live / walk.Wall, 0, "records/s");
+  report.PrintRatio("walk", walk, touch);
 }
 
 }  // namespace
