@@ -1,0 +1,162 @@
+#include "analysis/distinct_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "analysis/string_list.h"
+
+namespace lumbra {
+namespace {
+
+struct TCounted {
+  std::string Text;
+  int32_t Count;
+  bool operator==(const TCounted&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TCounted& c) {
+  return out << "[" << c.Text << "] = " << c.Count;
+}
+
+std::vector<TCounted> Repeated(TDistinctTexts& distinct) {
+  std::vector<TCounted> counted;
+  for (const TDistinctTexts::TRepeated& r : distinct.Repeated())
+    counted.push_back({std::string(r.Text), r.Count});
+  return counted;
+}
+
+// What the distinct count means: a sorted string list that adds each new text
+// with tag 1 and adds 1 to the tag of a text found.
+struct TListCount {
+  explicit TListCount(const TCollation& collation) : List(collation) { List.SetSorted(); }
+  void Add(const std::string& text) {
+    const int32_t found = List.IndexOf(text);
+    if (found == -1) {
+      List.Add(text, 1);
+    } else {
+      List.SetTagAt(found, List.TagAt(found) + 1);
+    }
+  }
+  std::vector<TCounted> Repeated() const {
+    std::vector<TCounted> counted;
+    for (int32_t i = 0; i < List.Count(); ++i) {
+      if (List.TagAt(i) > 1) counted.push_back({List.TextAt(i), List.TagAt(i)});
+    }
+    return counted;
+  }
+  TStringList List;
+};
+
+TEST(DistinctTextsTest, CaseVariantsCountUnderTheSpellingMetFirst) {
+  const TCollation collation("ro_RO");
+  TDistinctTexts distinct(collation);
+  for (const char* text : {"Cluj", "Turda", "CLUJ", "NULL", "cluj", "null"})
+    distinct.Add(text);
+  EXPECT_EQ(distinct.Count(), 3);
+  EXPECT_EQ(Repeated(distinct), (std::vector<TCounted>{{"Cluj", 3}, {"NULL", 2}}));
+}
+
+TEST(DistinctTextsTest, RepeatedTextsComeInCollationOrderNotByCountOrArrival) {
+  const TCollation collation("ro_RO");
+  TDistinctTexts distinct(collation);
+  for (const char* text : {"zeta", "Beta", "beta", "ăla", "zeta", "10", "9", "ALA", "ala", "ĂLA",
+                           "9", "zeta", "10", "unic"}) {
+    distinct.Add(text);
+  }
+  EXPECT_EQ(distinct.Count(), 7);
+  EXPECT_EQ(Repeated(distinct),
+            (std::vector<TCounted>{
+                {"10", 2}, {"9", 2}, {"ALA", 2}, {"ăla", 2}, {"Beta", 2}, {"zeta", 3}}));
+}
+
+TEST(DistinctTextsTest, TextsThatAreNotPlainMeetTheirPlainEquals) {
+  const TCollation collation("");
+  // A ligature and a no-break space are other spellings of ff and a space
+  // once case is ignored, and a control character is ignored altogether.
+  TDistinctTexts plainFirst(collation);
+  for (const char* text : {"ff", "a b", "ab", "\xEF\xAC\x80", "FF",
+                           "a\xC2\xA0"
+                           "B",
+                           "a\x01"
+                           "b"}) {
+    plainFirst.Add(text);
+  }
+  EXPECT_EQ(Repeated(plainFirst), (std::vector<TCounted>{{"a b", 2}, {"ab", 2}, {"ff", 3}}));
+
+  TDistinctTexts plainAfter(collation);
+  for (const char* text : {"\xEF\xAC\x80", "ff", "FF", "Ff"})
+    plainAfter.Add(text);
+  EXPECT_EQ(Repeated(plainAfter), (std::vector<TCounted>{{"\xEF\xAC\x80", 4}}));
+}
+
+TEST(DistinctTextsTest, DecomposedAndPrecomposedLettersAreOneText) {
+  const TCollation collation("ro_RO");
+  TDistinctTexts distinct(collation);
+  distinct.Add("m\xC4\x83r");   // ă precomposed
+  distinct.Add("ma\xCC\x86r");  // a and a combining breve
+  distinct.Add("M\xC4\x82R");   // Ă
+  EXPECT_EQ(Repeated(distinct), (std::vector<TCounted>{{"m\xC4\x83r", 3}}));
+}
+
+TEST(DistinctTextsTest, ClearForgetsEveryText) {
+  const TCollation collation("");
+  TDistinctTexts distinct(collation);
+  for (int i = 0; i < 5000; ++i)
+    distinct.Add(std::to_string(i % 2500));
+  distinct.Add("\xEF\xAC\x80");
+  EXPECT_EQ(distinct.Count(), 2501);
+  distinct.Clear();
+  EXPECT_EQ(distinct.Count(), 0);
+  for (const char* text : {"b", "a", "B"})
+    distinct.Add(text);
+  EXPECT_EQ(distinct.Count(), 2);
+  EXPECT_EQ(Repeated(distinct), (std::vector<TCounted>{{"b", 2}}));
+}
+
+// Random texts from pieces chosen to meet every path: plain ASCII in both
+// cases, characters some locales contract (ch, aa, cs) or ignore (punctuation
+// in Thai), letters with diacritics precomposed and decomposed, a ligature, a
+// no-break space, control characters, and the empty text.
+std::vector<std::string> RandomTexts(unsigned seed, size_t count) {
+  static const std::vector<std::string> pieces = {
+      "a",  "A",  "b", "C", "h", "H",  "ch",       "CH",       "cH",        "aa",           "Aa",
+      "cs", "dz", "s", "z", " ", "-",  "'",        ".",        "1",         "10",           "9",
+      "\t", "",   "ă", "Ă", "â", "ș",  "Ș",        "ş",        "a\xCC\x86", "\xEF\xAC\x80", "ff",
+      "FF", "v",  "w", "ø", "å", "ss", "\xC3\x9F", "\xC2\xA0", "\x01"};
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<size_t> length(0, 3);
+  std::uniform_int_distribution<size_t> piece(0, pieces.size() - 1);
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < count; ++i) {
+    std::string text;
+    for (size_t n = length(random); n > 0; --n)
+      text += pieces[piece(random)];
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+class DistinctTextsAsListTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DistinctTextsAsListTest, CountsAsASortedStringListWould) {
+  const TCollation collation(GetParam());
+  TDistinctTexts distinct(collation);
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    distinct.Clear();
+    TListCount list(collation);
+    for (const std::string& text : RandomTexts(seed, 3000)) {
+      distinct.Add(text);
+      list.Add(text);
+    }
+    EXPECT_EQ(distinct.Count(), list.List.Count()) << "seed " << seed;
+    EXPECT_EQ(Repeated(distinct), list.Repeated()) << "seed " << seed;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, DistinctTextsAsListTest,
+                         ::testing::Values("", "ro_RO", "cs_CZ", "da_DK", "hu_HU", "th_TH",
+                                           "de_DE@collation=phonebook"));
+
+}  // namespace
+}  // namespace lumbra
