@@ -9,6 +9,8 @@
 
 #include "dbf/dbf_error.h"
 #include "tables/slots.h"
+#include "tests/support/dbf_builder.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
@@ -87,6 +89,53 @@ TEST_F(TableOverCorpus, EmptyTableNameIsAMissingProperty) {
     EXPECT_EQ(e.Message(), "AT: Missing TableName property");
   }
   EXPECT_FALSE(FTable.Active());
+}
+
+TEST(TableOverBuiltFile, ScaleAboveThirtyTwoFailsTheOpenWithInvalidFieldSize) {
+  test::TTempFolder folder;
+  test::TTableSpec spec;
+  spec.Fields = {{"A", 'C', 3}, {"N", 'N', 40, 33}};
+  spec.Rows = {{test::Text("x"), test::Raw(std::string(39, ' ') + "1")}};
+  test::WriteTable(folder.Path(), "wide", spec);
+  const TRegionalSettings settings;
+  TADOConnection connection("Conn");
+  connection.SetConnectionString(NormalConnectionString(folder.Text()));
+  TADOTable table("AT", connection, settings);
+  table.TableName = "wide";
+  try {
+    table.Open();
+    FAIL() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), "Invalid field size");
+  }
+  EXPECT_FALSE(table.Active());
+  EXPECT_TRUE(table.Fields().empty());
+  EXPECT_EQ(table.FieldDefs().Count(), 0u);
+
+  // The same table object opens a table whose scale fits.
+  spec.Fields[1].Decimals = 32;
+  test::WriteTable(folder.Path(), "fits", spec);
+  table.TableName = "fits";
+  table.Open();
+  ASSERT_EQ(table.Fields().size(), 2u);
+  EXPECT_EQ(table.Fields()[1]->Size(), 32);
+}
+
+TEST(TableOverBuiltFile, TableOfZeroColumnsOpensWithNoFields) {
+  test::TTempFolder folder;
+  test::TTableSpec spec;
+  spec.Rows = {{}, {}};
+  test::WriteTable(folder.Path(), "empty", spec);
+  const TRegionalSettings settings;
+  TADOConnection connection("Conn");
+  connection.SetConnectionString(NormalConnectionString(folder.Text()));
+  TADOTable table("AT", connection, settings);
+  table.TableName = "empty";
+  table.Open();
+  EXPECT_TRUE(table.Active());
+  EXPECT_EQ(table.FieldDefs().Count(), 0u);
+  EXPECT_TRUE(table.Fields().empty());
+  EXPECT_EQ(table.RecordCount(), 2);
 }
 
 }  // namespace
