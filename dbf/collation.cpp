@@ -92,7 +92,9 @@ int TCollation::Compare(std::string_view a, std::string_view b) const {
 std::string TCollation::SortKey(std::string_view text) const {
   const icu::UnicodeString s = icu::UnicodeString::fromUTF8(
       icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  std::string key(64, '\0');
+  // Room for the usual key at secondary strength, a few bytes per character,
+  // so that a long text is not weighed twice.
+  std::string key(3 * static_cast<size_t>(s.length()) + 16, '\0');
   int32_t length = FCollator->getSortKey(s, reinterpret_cast<uint8_t*>(key.data()),
                                          static_cast<int32_t>(key.size()));
   if (length > static_cast<int32_t>(key.size())) {
