@@ -90,15 +90,6 @@ TEST(DistinctTextsTest, TextsThatAreNotPlainMeetTheirPlainEquals) {
   EXPECT_EQ(Repeated(plainAfter), (std::vector<TCounted>{{"\xEF\xAC\x80", 4}}));
 }
 
-TEST(DistinctTextsTest, DecomposedAndPrecomposedLettersAreOneText) {
-  const TCollation collation("ro_RO");
-  TDistinctTexts distinct(collation);
-  distinct.Add("m\xC4\x83r");   // ă precomposed
-  distinct.Add("ma\xCC\x86r");  // a and a combining breve
-  distinct.Add("M\xC4\x82R");   // Ă
-  EXPECT_EQ(Repeated(distinct), (std::vector<TCounted>{{"m\xC4\x83r", 3}}));
-}
-
 TEST(DistinctTextsTest, ClearForgetsEveryText) {
   const TCollation collation("");
   TDistinctTexts distinct(collation);
