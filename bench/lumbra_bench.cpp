@@ -178,6 +178,11 @@ TTiming TimeOnce(F&& run) {
   return {std::chrono::duration<double>(TClock::now() - start).count(), CpuSeconds() - cpuStart};
 }
 
+// How many times the floor's time t took, in each measure.
+TTiming Ratio(const TTiming& t, const TTiming& floor) {
+  return {t.Wall / floor.Wall, t.Cpu / floor.Cpu};
+}
+
 // Collects the timings of repeated runs.
 class TTimings {
  public:
@@ -287,10 +292,10 @@ class TReport {
     Print(figure + "_s", t.Wall, 4, "s");
     Print(figure + "_cpu_s", t.Cpu, 4, "s");
   }
-  // <figure>_ratio and <figure>_cpu_ratio: how many times the floor t took.
-  void PrintRatio(const std::string& figure, const TTiming& t, const TTiming& floor) const {
-    Print(figure + "_ratio", t.Wall / floor.Wall, 2, "x");
-    Print(figure + "_cpu_ratio", t.Cpu / floor.Cpu, 2, "x");
+  // <figure>_ratio and <figure>_cpu_ratio.
+  void PrintRatio(const std::string& figure, const TTiming& ratio) const {
+    Print(figure + "_ratio", ratio.Wall, 2, "x");
+    Print(figure + "_cpu_ratio", ratio.Cpu, 2, "x");
   }
 
  private:
@@ -300,8 +305,8 @@ class TReport {
 // Decode and walk repeat on small tables to even out noise; the largest
 // tables are timed once.
 int RunsFor(uint32_t records) {
-  if (records <= 200'000) return 5;
-  if (records <= 2'000'000) return 3;
+  if (records <= 200'000) return 7;
+  if (records <= 2'000'000) return 5;
   return 1;
 }
 
@@ -374,41 +379,52 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
   std::vector<uint8_t> records;
   // Stored so that the summing cannot be optimised away.
   volatile uint64_t checksum = 0;
-  const TTiming touch = MedianTiming(runs, [&] {
-    checksum =
-        TouchEveryFieldByte(tableFile, table->Header(), generated.Records, fieldBytes, records);
-  });
-  report.PrintTiming("touch", touch);
-  report.Print("touch_mb_per_s", mb / touch.Wall, 0, "MB/s");
-
   std::vector<uint64_t> nulls;
-  const TTiming decode = MedianTiming(runs, [&] { DecodeEveryValue(*table, visible, nulls); });
-  CheckNulls(generated, nulls);
-  report.PrintTiming("decode", decode);
-  report.Print("decode_records_per_s", generated.Records / decode.Wall, 0, "records/s");
-  report.Print("decode_mb_per_s", mb / decode.Wall, 0, "MB/s");
-  report.PrintRatio("decode", decode, touch);
-  const TTiming decodeWithoutMemo =
-      MedianTiming(runs, [&] { DecodeEveryValue(*table, visibleWithoutMemo, nulls); });
-  report.PrintTiming("decode_without_memo", decodeWithoutMemo);
-  report.PrintRatio("decode_without_memo", decodeWithoutMemo, touch);
-
-  // A fresh record set for each walk, so each one reads the deletion flags.
   const uint32_t live = generated.Records - generated.Deleted;
-  TTimings walks;
-  for (int i = 0; i < runs; ++i) {
+  // The floor and the decoding take turns, so that a change in the machine's
+  // load falls on both alike; each ratio is the median of the runs' ratios.
+  TTimings touches, decodes, decodesWithoutMemo, walks;
+  TTimings decodeRatios, decodeWithoutMemoRatios, walkRatios;
+  for (int run = 0; run < runs; ++run) {
+    const TTiming touch = TimeOnce([&] {
+      checksum =
+          TouchEveryFieldByte(tableFile, table->Header(), generated.Records, fieldBytes, records);
+    });
+    touches.Add(touch);
+    const TTiming decode = TimeOnce([&] { DecodeEveryValue(*table, visible, nulls); });
+    if (run == 0) CheckNulls(generated, nulls);
+    decodes.Add(decode);
+    decodeRatios.Add(Ratio(decode, touch));
+    const TTiming decodeWithoutMemo =
+        TimeOnce([&] { DecodeEveryValue(*table, visibleWithoutMemo, nulls); });
+    decodesWithoutMemo.Add(decodeWithoutMemo);
+    decodeWithoutMemoRatios.Add(Ratio(decodeWithoutMemo, touch));
+    // A fresh record set for each walk, so each one reads the deletion flags.
     std::unique_ptr<TProviderRecordset> recordset = connection.OpenTable(name);
     uint64_t visited = 0;
-    walks.Add(TimeOnce([&] { visited = WalkRecordset(*recordset); }));
+    const TTiming walk = TimeOnce([&] { visited = WalkRecordset(*recordset); });
     if (visited != live) {
       throw Exception(name + ": the walk visited " + std::to_string(visited) + " records where " +
                       std::to_string(live) + " are live");
     }
+    walks.Add(walk);
+    walkRatios.Add(Ratio(walk, touch));
   }
+
+  const TTiming touch = touches.Median();
+  report.PrintTiming("touch", touch);
+  report.Print("touch_mb_per_s", mb / touch.Wall, 0, "MB/s");
+  const TTiming decode = decodes.Median();
+  report.PrintTiming("decode", decode);
+  report.Print("decode_records_per_s", generated.Records / decode.Wall, 0, "records/s");
+  report.Print("decode_mb_per_s", mb / decode.Wall, 0, "MB/s");
+  report.PrintRatio("decode", decodeRatios.Median());
+  report.PrintTiming("decode_without_memo", decodesWithoutMemo.Median());
+  report.PrintRatio("decode_without_memo", decodeWithoutMemoRatios.Median());
   const TTiming walk = walks.Median();
   report.PrintTiming("walk", walk);
   report.Print("walk_records_per_s", live / walk.Wall, 0, "records/s");
-  report.PrintRatio("walk", walk, touch);
+  report.PrintRatio("walk", walkRatios.Median());
 }
 
 }  // namespace
