@@ -50,9 +50,9 @@ void AnalyzeDistinctPerColumn(TADOTable& at, TDataSource& dataSource1,
     showInfoBox("Va rog deschideti un DBF");
     return;
   }
-  // The grid must not follow the walk.
-  dataSource1.SetEnabled(false);
   try {
+    // The grid must not follow the walk.
+    dataSource1.SetEnabled(false);
     TStringList report;
     // One counter for every field: the memory a large field pages in serves
     // the next ones.
