@@ -130,6 +130,17 @@ TEST_F(DistinctReportTest, ColumnsFollowEachOtherAndAllDistinctGivesNoBrackets) 
             Joined({Heading("ID", 3, 3), Heading("DA", 3, 2), {"  [True] = 2"}}));
 }
 
+TEST_F(DistinctReportTest, ATableWithoutFieldsEmptiesTheMemoAndStaysPut) {
+  Write({}, {{}, {}, {}});
+  TSlot slot(FFolder.Path(), "t");
+  slot.AT.SetRecNo(2);
+  Memo.Lines = {"the previous report"};
+  AnalyzeDistinctPerColumn(slot.AT, slot.DataSource1, NoNotice, Memo);
+  EXPECT_EQ(Memo.Lines, TLines{});
+  EXPECT_EQ(Memo.Assigns, 1);
+  EXPECT_EQ(slot.AT.RecNo(), 2);
+}
+
 TEST_F(DistinctReportTest, ATextWithALineBreakIsWrittenAsItIs) {
   EXPECT_EQ(Report({{"T", 'C', 4}}, {{Text("a\r\nb")}, {Text("a\r\nb")}}),
             Joined({Heading("T", 2, 1), {"  [a\r\nb] = 2"}}));
