@@ -226,23 +226,27 @@ void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bo
       FByFolded.Insert(hash, NewEntry(FArena.Store(text)));
       return;
     }
-    // Maybe another spelling of a text that is not plain, such as one with a
-    // ligature: only the sort key tells.
-    const uint32_t entries = FEntryCount;
-    const uint32_t entry = EntryByKey(FArena.Store(text));
-    if (FEntryCount > entries) FByFolded.Insert(hash, entry);
-    return;
   }
+  // Once keyed, a plain text may still be another spelling of a text that is
+  // not plain, such as one with a ligature: only the sort key tells, and the
+  // spelling is then remembered as it is.
+  const uint32_t spellingHash = plain ? Hash(text) : hash;
   const uint32_t known = FBySpelling.Find(
-      hash, [this, text](uint32_t spelling) { return FSpellings[spelling].Text == text; });
+      spellingHash, [this, text](uint32_t spelling) { return FSpellings[spelling].Text == text; });
   if (known != TIndex::kNone) {
     CountAt(FSpellings[known].Entry);
     return;
   }
   KeyEveryEntry();
   const std::string_view stored = FArena.Store(text);
-  FSpellings.push_back(TSpelling{stored, EntryByKey(stored)});
-  FBySpelling.Insert(hash, static_cast<uint32_t>(FSpellings.size() - 1));
+  const uint32_t entries = FEntryCount;
+  const uint32_t entry = EntryByKey(stored);
+  if (plain && FEntryCount > entries) {
+    FByFolded.Insert(hash, entry);
+  } else {
+    FSpellings.push_back(TSpelling{stored, entry});
+    FBySpelling.Insert(spellingHash, static_cast<uint32_t>(FSpellings.size() - 1));
+  }
 }
 
 uint32_t TDistinctTexts::NewEntry(std::string_view stored) {
