@@ -1,0 +1,62 @@
+// UTF-8 and ASCII helpers.
+#include "base/text.h"
+
+#include <gtest/gtest.h>
+
+namespace lumbra {
+namespace {
+
+std::string Valid(std::string_view bytes) {
+  std::string out;
+  AppendValidUtf8(out, bytes);
+  return out;
+}
+
+TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "plain"},
+      {"\xC8\x99", "\xC8\x99"},
+      {"\xE4\xB8\xAD", "\xE4\xB8\xAD"},
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+      {"\xFF"
+       "a",
+       r + "a"},
+      {"\xC0\xAF", r + r},                  // overlong slash
+      {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
+      {"\xED\xA0\x80", r + r + r},          // a surrogate
+      {"\xF4\x90\x80\x80", r + r + r + r},  // past U+10FFFF
+      {"\xC8", r},                          // cut short at the end
+      {"\xE4\xB8"
+       "a",
+       r + r + "a"},
+  };
+  for (const auto& [in, out] : cases)
+    EXPECT_EQ(Valid(in), out) << HexOf(in);
+}
+
+TEST(Utf8, CodePointsAndSurrogatePairsEncode) {
+  std::string out;
+  for (char32_t cp : {U'A', U'\u0219', U'\u4E2D', U'\U0001F600'})
+    AppendCodePoint(out, cp);
+  EXPECT_EQ(out, "A\xC8\x99\xE4\xB8\xAD\xF0\x9F\x98\x80");
+  std::string wide;
+  AppendUtf16AsUtf8(wide,
+                    u"a\U0001F600\xD800"
+                    "b");
+  EXPECT_EQ(wide,
+            "a\xF0\x9F\x98\x80\xEF\xBF\xBD"
+            "b");
+}
+
+TEST(Ascii, CaseChangesTouchOnlyAsciiLetters) {
+  EXPECT_EQ(AsciiUpper("clienti.dbf \xC8\x99"), "CLIENTI.DBF \xC8\x99");
+  EXPECT_EQ(AsciiLower("CLIENTI.DBF"), "clienti.dbf");
+  EXPECT_TRUE(EqualsIgnoringAsciiCase("Data Source", "DATA SOURCE"));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase("Data", "Data "));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase("@", "`"));
+  EXPECT_EQ(HexOf(std::string("\x00\xBA", 2)), "00ba");
+}
+
+}  // namespace
+}  // namespace lumbra
