@@ -1,6 +1,7 @@
 #include "dbf/code_page.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -78,6 +79,17 @@ bool IsMultiByte(int codePage) {
   return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
 }
 
+// ICU's own substitute for an undecodable byte is U+001A in some double-byte
+// converters (windows-932 among them): a control character in the middle of
+// a text. U+FFFD says what happened.
+void SubstituteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const char*,
+                                    int32_t, UConverterCallbackReason reason, UErrorCode* status) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close and clone need nothing
+  static constexpr UChar kReplacement = 0xFFFD;
+  *status = U_ZERO_ERROR;
+  ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, status);
+}
+
 // ICU has no tables for the two Slavic DOS code pages; both are code page 437
 // with national letters in place of some graphics characters.
 struct TOverride {
@@ -130,7 +142,11 @@ TCodePage::TCodePage(int codePage) : FNumber(codePage) {
   if (IsMultiByte(codePage)) {
     UErrorCode status = U_ZERO_ERROR;
     FConverter = ucnv_open(name, &status);
+    // Does nothing when the open failed.
+    ucnv_setToUCallBack(FConverter, SubstituteReplacementCharacter, nullptr, nullptr, nullptr,
+                        &status);
     if (U_FAILURE(status)) {
+      if (FConverter != nullptr) ucnv_close(FConverter);
       throw EDbfError("Code page " + std::to_string(codePage) +
                       " cannot be loaded: " + u_errorName(status));
     }
