@@ -118,7 +118,10 @@ TProviderRecordset::TProviderRecordset(std::unique_ptr<TDbfTable> table)
   MoveFirst();
 }
 
+// Reading deletion flags goes through the table's record cache, which may
+// drop the bytes FRecord points to: the current record is read again.
 int32_t TProviderRecordset::RecordCount() {
+  FRecordPosition = -1;
   return static_cast<int32_t>(FCursor.Count());
 }
 
@@ -158,6 +161,7 @@ int32_t TProviderRecordset::AbsolutePosition() const {
 }
 
 void TProviderRecordset::SetAbsolutePosition(int32_t position) {
+  FRecordPosition = -1;  // as in RecordCount, also when the move is refused
   if (position < 1 || !FCursor.Reaches(static_cast<uint32_t>(position - 1))) {
     throw EDbfError("Record number " + std::to_string(position) + " is out of range (1 to " +
                     std::to_string(FCursor.Count()) + ")");
