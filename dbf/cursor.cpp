@@ -1,10 +1,9 @@
 #include "dbf/cursor.h"
 
-#include <algorithm>
-
 namespace lumbra {
 
 bool TDbfCursor::Reaches(uint32_t position) {
+  if (FOrder) return position < FOrder->size();
   const uint32_t total = FTable.RecordCount();
   while (FLive <= position && FScanned < total) {
     if (TDbfTable::IsDeleted(FTable.RecordAt(FScanned))) {
@@ -18,11 +17,13 @@ bool TDbfCursor::Reaches(uint32_t position) {
 }
 
 uint32_t TDbfCursor::Count() {
+  if (FOrder) return static_cast<uint32_t>(FOrder->size());
   Reaches(UINT32_MAX);
   return FLive;
 }
 
 uint32_t TDbfCursor::RecordAt(uint32_t position) const {
+  if (FOrder) return (*FOrder)[position];
   // FDeleted[j] - j counts the live records before the j-th deleted one; every
   // deleted record with a count not above position lies before the answer.
   size_t low = 0, high = FDeleted.size();
@@ -35,6 +36,31 @@ uint32_t TDbfCursor::RecordAt(uint32_t position) const {
     }
   }
   return position + static_cast<uint32_t>(low);
+}
+
+void TDbfCursor::SetOrder(std::vector<uint32_t> records) {
+  FOrder = std::move(records);
+}
+
+std::vector<uint32_t> TDbfCursor::TakeOrder() {
+  std::vector<uint32_t> records;
+  if (FOrder) {
+    records = std::move(*FOrder);
+  } else {
+    const uint32_t count = Count();
+    records.reserve(count);
+    // Positions map to records in ascending order: walk both together.
+    size_t deleted = 0;
+    for (uint32_t index = 0; records.size() < count; ++index) {
+      if (deleted < FDeleted.size() && FDeleted[deleted] == index) {
+        ++deleted;
+      } else {
+        records.push_back(index);
+      }
+    }
+  }
+  FOrder.emplace();
+  return records;
 }
 
 }  // namespace lumbra

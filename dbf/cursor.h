@@ -1,10 +1,12 @@
 // The records a record set shows, in order: the table's live records (deleted
-// ones are never shown). Deletion flags are read as far as a caller needs
-// them and then kept, so opening costs nothing and the set, once seen, stays
-// as it was (a static cursor).
+// ones are never shown) in file order, or an explicit order of live records
+// that a sort or a filter made. Deletion flags are read as far as a caller
+// needs them and then kept, so opening costs nothing and the set, once seen,
+// stays as it was (a static cursor).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "dbf/table.h"
@@ -15,6 +17,8 @@ class TDbfCursor {
  public:
   explicit TDbfCursor(TDbfTable& table) : FTable(table) {}
 
+  TDbfTable& Table() const { return FTable; }
+
   // Whether a visible record stands at position (0-based). Reads deletion
   // flags only up to that record. Throws EDbfError when the file cannot be read.
   bool Reaches(uint32_t position);
@@ -23,6 +27,19 @@ class TDbfCursor {
   // The table's record index shown at position. Requires Reaches(position).
   uint32_t RecordAt(uint32_t position) const;
 
+  // Whether an explicit order is in force.
+  bool HasOrder() const { return FOrder.has_value(); }
+  // Shows exactly records, table record indexes in the order to show them.
+  // Requires each to be a live record below the table's RecordCount(), and
+  // none twice. Costs no memory beyond the vector itself.
+  void SetOrder(std::vector<uint32_t> records);
+  // The visible records' indexes in order, leaving the cursor showing no
+  // records until SetOrder or ClearOrder; without an explicit order, the
+  // live records in file order. Throws EDbfError when the file cannot be read.
+  std::vector<uint32_t> TakeOrder();
+  // Back to the live records in file order.
+  void ClearOrder() { FOrder.reset(); }
+
  private:
   TDbfTable& FTable;
   uint32_t FScanned = 0;  // table records whose deletion flag has been read
@@ -30,6 +47,8 @@ class TDbfCursor {
   // Deleted record indexes among the scanned ones, ascending: the memory a
   // cursor needs grows with the deleted records only.
   std::vector<uint32_t> FDeleted;
+  // The explicit order: four bytes per shown record.
+  std::optional<std::vector<uint32_t>> FOrder;
 };
 
 }  // namespace lumbra

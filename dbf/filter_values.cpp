@@ -1,0 +1,254 @@
+#include "dbf/filter_values.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace lumbra {
+
+namespace {
+
+uint32_t HashBytes(std::string_view bytes) {
+  // Eight bytes at a time, mixed by multiplication: table texts are short,
+  // and this is the inner loop of filters and sorts.
+  uint64_t hash = 0x9E3779B97F4A7C15ull ^ bytes.size();
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 32;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<uint32_t>(hash ^ (hash >> 29));
+}
+
+constexpr int64_t kMsPerDay = 86'400'000;
+
+// Magnitudes of two decimals: -1, 0 or 1.
+int CompareMagnitudes(TUInt128 a, int scaleA, TUInt128 b, int scaleB) {
+  const bool swapped = scaleA > scaleB;
+  if (swapped) {
+    std::swap(a, b);
+    std::swap(scaleA, scaleB);
+  }
+  // a * 10^shift against b, without overflowing: a product beyond 128 bits
+  // is larger than any b.
+  int result = 0;
+  TUInt128 scaled = a;
+  for (int shift = scaleB - scaleA; shift > 0 && result == 0; --shift) {
+    if (scaled > ~TUInt128{0} / 10) {
+      result = 1;
+    } else {
+      scaled *= 10;
+    }
+  }
+  if (result == 0) result = scaled < b ? -1 : scaled > b ? 1 : 0;
+  return swapped ? -result : result;
+}
+
+}  // namespace
+
+TValueFamily FamilyOf(const TDbfField& field) {
+  // Mirrors TDbfTable::DecodeField: a type in a width it never has decodes as bytes.
+  switch (field.Type) {
+    case 'C':
+    case 'V':
+    case 'M':
+      return field.IsBinary() ? TValueFamily::Binary : TValueFamily::Text;
+    case 'N':
+    case 'F':
+      return TValueFamily::Number;
+    case 'I':
+    case '+':
+      return field.Length == 4 ? TValueFamily::Number : TValueFamily::Binary;
+    case 'O':
+    case 'Y':
+    case 'B':
+      return field.Length == 8 ? TValueFamily::Number : TValueFamily::Binary;
+    case 'D':
+      return TValueFamily::Date;
+    case 'T':
+    case '@':
+      return field.Length == 8 ? TValueFamily::Date : TValueFamily::Binary;
+    case 'L':
+      return TValueFamily::Logical;
+    default:
+      return TValueFamily::Binary;
+  }
+}
+
+int FindColumn(const TDbfTable& table, std::string_view name) {
+  const auto wanted = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
+  for (size_t i = 0; i < table.Fields().size(); ++i) {
+    if (table.Fields()[i].IsSystem()) continue;
+    const std::string& candidate = table.FieldNames()[i];
+    const auto have = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(candidate.data(), static_cast<int32_t>(candidate.size())));
+    if (have.caseCompare(wanted, U_FOLD_CASE_DEFAULT) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const char* FamilyNoun(TValueFamily family) {
+  switch (family) {
+    case TValueFamily::Text:
+      return "text";
+    case TValueFamily::Number:
+      return "numbers";
+    case TValueFamily::Date:
+      return "dates";
+    case TValueFamily::Logical:
+      return "logical values";
+    case TValueFamily::Binary:
+      break;
+  }
+  return "binary data";
+}
+
+std::string_view WithoutTrailingBlanks(std::string_view text) {
+  // Character fields are padded with blanks to their width: eight at a time.
+  static constexpr char kBlanks[] = "        ";
+  while (text.size() >= 8 && std::memcmp(text.data() + text.size() - 8, kBlanks, 8) == 0)
+    text.remove_suffix(8);
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
+  return text;
+}
+
+TRawText RawText(const TDbfTable& table, const uint8_t* record, size_t field,
+                 std::string_view& bytes) {
+  const TDbfHeader& header = table.Header();
+  const TDbfField& f = header.Fields[field];
+  if (f.Type != 'C' || f.IsBinary()) return TRawText::Other;
+  if (f.NullBit >= 0) {
+    const TDbfField& flags = header.Fields[static_cast<size_t>(header.NullFlagsField)];
+    const auto byte = static_cast<uint32_t>(f.NullBit / 8);
+    if (byte < flags.Length && ((record[flags.Offset + byte] >> (f.NullBit % 8)) & 1) != 0) {
+      return TRawText::Null;
+    }
+  }
+  bytes = std::string_view(reinterpret_cast<const char*>(record + f.Offset), f.Length);
+  bytes = WithoutTrailingBlanks(bytes.substr(0, bytes.find('\0')));
+  return TRawText::Text;
+}
+
+size_t TDistinctBytes::SlotOf(std::string_view bytes, uint32_t hash) const {
+  const size_t mask = FSlots.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const uint32_t id = FSlots[slot];
+    if (id == 0 || (FHashes[id - 1] == hash && FValues.At(id - 1) == bytes)) return slot;
+  }
+}
+
+uint32_t TDistinctBytes::Find(std::string_view bytes) const {
+  if (FSlots.empty()) return kNone;
+  return FSlots[SlotOf(bytes, HashBytes(bytes))] - 1;
+}
+
+uint32_t TDistinctBytes::IdOf(std::string_view bytes, bool& isNew) {
+  // At most half the slots are taken, so probes stay short.
+  if (FSlots.size() < 2 * (FValues.Count() + 1)) Grow();
+  const uint32_t hash = HashBytes(bytes);
+  const size_t slot = SlotOf(bytes, hash);
+  isNew = FSlots[slot] == 0;
+  if (isNew) {
+    FValues.Add(bytes);
+    FHashes.push_back(hash);
+    FSlots[slot] = static_cast<uint32_t>(FValues.Count());
+  }
+  return FSlots[slot] - 1;
+}
+
+void TDistinctBytes::Grow() {
+  std::vector<uint32_t> slots(std::max<size_t>(64, FSlots.size() * 2), 0);
+  const size_t mask = slots.size() - 1;
+  for (uint32_t id = 0; id < FValues.Count(); ++id) {
+    size_t slot = FHashes[id] & mask;
+    while (slots[slot] != 0)
+      slot = (slot + 1) & mask;
+    slots[slot] = id + 1;
+  }
+  FSlots = std::move(slots);
+}
+
+int64_t TimeLineMilliseconds(double oleDate) {
+  const double days = std::trunc(oleDate);
+  const auto ms = static_cast<int64_t>(std::llround(std::fabs(oleDate - days) * kMsPerDay));
+  return static_cast<int64_t>(days) * kMsPerDay + ms;
+}
+
+double DecimalToDouble(const TDecimal& value) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  // Below 2^53 the mantissa is an exact double, as is 10^scale up to 10^22,
+  // so one division rounds correctly; larger numbers take the slow road.
+  if (value.Mantissa < (TUInt128{1} << 53) && value.Scale <= 22) {
+    const double magnitude =
+        static_cast<double>(static_cast<uint64_t>(value.Mantissa)) / kPowers[value.Scale];
+    return value.Negative ? -magnitude : magnitude;
+  }
+  // from_chars, unlike strtod, does not follow the C locale's decimal comma.
+  const std::string text = value.ToString();
+  double result = 0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return result;
+}
+
+size_t CharacterPosition(std::string_view text, size_t offset) {
+  size_t position = 1;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++position;
+  }
+  return position;
+}
+
+std::string Abbreviated(std::string_view text, size_t maxCharacters) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // A character starts at every byte that is not a UTF-8 continuation byte.
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == maxCharacters) return std::string(text.substr(0, i)) + "...";
+  }
+  return std::string(text);
+}
+
+int CompareDecimals(const TDecimal& a, const TDecimal& b) {
+  const bool negativeA = a.Negative && a.Mantissa != 0;
+  const bool negativeB = b.Negative && b.Mantissa != 0;
+  if (negativeA != negativeB) return negativeA ? -1 : 1;
+  const int magnitudes = CompareMagnitudes(a.Mantissa, a.Scale, b.Mantissa, b.Scale);
+  return negativeA ? -magnitudes : magnitudes;
+}
+
+TDecimal ExactDecimalOf(const Variant& value) {
+  TDecimal d;
+  int64_t whole = 0;
+  switch (value.Type()) {
+    case TVarType::varDecimal:
+      return value.Decimal();
+    case TVarType::varInteger:
+      whole = value.Integer();
+      break;
+    case TVarType::varCurrency:
+      whole = value.Currency();
+      d.Scale = 4;
+      break;
+    default:
+      whole = value.Int64();
+      break;
+  }
+  d.Negative = whole < 0;
+  // The magnitude of the most negative value does not fit in int64.
+  d.Mantissa = d.Negative ? TUInt128(~static_cast<uint64_t>(whole)) + 1 : TUInt128(whole);
+  return d;
+}
+
+}  // namespace lumbra
