@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,32 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// The first table's sort list and filter, as typed into the window's Edit2
+// and Edit1: "--sort LIST" and "--filter TEXT" of the commands that read its
+// records.
+struct TTableSettings {
+  std::string Sort;
+  std::optional<std::string> Filter;
+};
+
+const char* const kSortOption = "sort";
+const char* const kFilterOption = "filter";
+
+TTableSettings TableSettingsOf(const TCommandLine& line) {
+  TTableSettings settings;
+  settings.Sort = line.Option(kSortOption);
+  if (line.Has(kFilterOption)) settings.Filter = line.Option(kFilterOption);
+  return settings;
+}
+
 // The table of a file, opened the way the window opens one, except that the
 // table name is the whole file name without its ".dbf" extension, so any file
-// can be named.
+// can be named. The settings go on the table as "Sort by.." and "Filtreaza"
+// set them before it opens; a filter that fails fails the command instead of
+// showing the table unfiltered.
 class TOpenFile {
  public:
-  explicit TOpenFile(const std::string& path)
+  explicit TOpenFile(const std::string& path, const TTableSettings& settings = {})
       : FSettings(TRegionalSettings::FromEnvironment()), FTable("AT", FConnection, FSettings) {
     const std::string folder = FolderOfPath(path);
     std::string name = path.substr(folder.size());
@@ -41,6 +62,11 @@ class TOpenFile {
     FConnection.SetConnectionString(NormalConnectionString(folder));
     FConnection.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
     FTable.TableName = name;
+    FTable.IndexFieldNames = settings.Sort;
+    if (settings.Filter) {
+      FTable.Filter = *settings.Filter;
+      FTable.Filtered = true;
+    }
     FTable.Open();
     if (FTable.Recordset()->Table().IsMemoMissing()) {
       std::fprintf(stderr,
@@ -187,7 +213,7 @@ int RunDump(const TCommandLine& line) {
   if (format != "jsonl" && format != "csv") {
     throw EUsageError("unknown --format '" + format + "' (jsonl or csv)");
   }
-  TOpenFile file(line.Files[0]);
+  TOpenFile file(line.Files[0], TableSettingsOf(line));
   if (!values.empty()) {
     DumpTexts(file.Table(), values == "display");
   } else {
@@ -211,7 +237,7 @@ int RunStructure(const TCommandLine& line) {
 }
 
 int RunDistinct(const TCommandLine& line) {
-  TOpenFile file(line.Files[0]);
+  TOpenFile file(line.Files[0], TableSettingsOf(line));
   TDataSource dataSource1(file.Table());
   TStreamLineSink out(stdout);
   AnalyzeDistinctPerColumn(file.Table(), dataSource1, ShowNotice, out);
@@ -265,14 +291,14 @@ const std::vector<TCommand>& Commands() {
        RunColumns},
       {"distinct",
        1,
-       {},
-       "distinct FILE\n      the distinct values report of the window's \"Analiza distinct per "
-       "coloane\"",
+       {kFilterOption, kSortOption},
+       "distinct FILE [--filter TEXT] [--sort LIST]\n      the distinct values report of the "
+       "window's \"Analiza distinct per coloane\"",
        RunDistinct},
       {"dump",
        1,
-       {"format", "values"},
-       "dump FILE [--format jsonl|csv] [--values string|display]\n"
+       {"format", "values", kFilterOption, kSortOption},
+       "dump FILE [--format jsonl|csv] [--values string|display] [--filter TEXT] [--sort LIST]\n"
        "      every visible record: JSON lines or CSV of the values, or with --values a\n"
        "      tab-separated line of the fields' texts under a line of field names",
        RunDump},
@@ -301,6 +327,11 @@ std::string Usage() {
   std::string text = "Usage: lumbra-cli COMMAND FILE... [OPTIONS]\n\nCommands:\n";
   for (const TCommand& c : Commands())
     text += std::string("  ") + c.Help + "\n";
+  text +=
+      "\n  --filter TEXT  keep the records TEXT holds for, as the window's \"Filtreaza\" does,\n"
+      "                 e.g. \"ORAS = 'Cluj' AND SUMA > 100\"\n"
+      "  --sort LIST    order the records by LIST, as the window's \"Sort by..\" does,\n"
+      "                 e.g. \"ORAS;SUMA DESC\"\n";
   text += "\n  --help      show this text\n";
   return text;
 }

@@ -1,8 +1,52 @@
 #include "tables/data_access.h"
 
+#include <algorithm>
+
 #include "base/exception.h"
 
 namespace lumbra {
+
+namespace {
+
+void RemoveAll(std::string& text, std::string_view part) {
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
+    text.erase(at, part.size());
+}
+
+// The table's sort, then its filter, set on its freshly opened record set.
+void ApplySortAndFilter(TADOTable& table) {
+  TProviderRecordset& recordset = *table.Recordset();
+  if (!table.IndexFieldNames.empty()) {
+    std::string sort = table.IndexFieldNames;
+    std::replace(sort.begin(), sort.end(), ';', ',');
+    recordset.SetSort(sort);
+    // The sort's columns are looked up as the record set gives its sort back,
+    // with the keywords taken out only in capitals: "a desc" stays one name
+    // and is not found.
+    std::string columns = recordset.Sort();
+    std::replace(columns.begin(), columns.end(), ',', ';');
+    for (const char* noise : {" DESC", " ASC", "[", "]"})
+      RemoveAll(columns, noise);
+    size_t start = 0;
+    for (;;) {
+      const size_t end = std::min(columns.find(';', start), columns.size());
+      size_t first = start, last = end;
+      while (first < last && static_cast<unsigned char>(columns[first]) < 33)
+        ++first;
+      while (last > first && static_cast<unsigned char>(columns[last - 1]) < 33)
+        --last;
+      const std::string name = columns.substr(first, last - first);
+      if (table.FindField(name) == nullptr) {
+        throw EDatabaseError(table.Name() + ": Field '" + name + "' not found");
+      }
+      if (end == columns.size()) break;
+      start = end + 1;
+    }
+  }
+  if (table.Filtered && !table.Filter.empty()) recordset.SetFilter(table.Filter);
+}
+
+}  // namespace
 
 void TADOConnection::SetConnectionString(const std::string& text) {
   if (text == FProvider.ConnectionString()) return;
@@ -35,6 +79,7 @@ void TADOTable::Open() {
     FRecordset = FConnection.Provider().OpenTable(NameForProvider());
     BuildFieldDefs(FRecordset->Columns(), true, FFieldDefs, FNestedView);
     FFields = CreateFieldsFromDefs(FFieldDefs, FNestedView, FRecordset.get(), FSettings);
+    ApplySortAndFilter(*this);
     FRecordset->MoveFirst();
   } catch (...) {
     FFields.clear();

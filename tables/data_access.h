@@ -50,8 +50,13 @@ class TADOTable {
   std::string IndexFieldNames;
 
   // Connects the connection when it is not connected, opens the table by
-  // name, builds its field definitions and fields, and stands on the first
-  // record. Doing nothing when open. On failure the table stays closed.
+  // name, builds its field definitions and fields, sets the sort (";" read
+  // as ",") and then, when Filtered is on, a non-empty Filter on the record
+  // set, and stands on the first record. Doing nothing when open. Throws
+  // EDatabaseError "<Name>: Field '<name>' not found" when a column of the
+  // sort, as the record set gives the sort back with " DESC", " ASC", "[" and
+  // "]" taken out, is no field; otherwise what the provider throws. On
+  // failure the table stays closed.
   void Open();
   // Destroys the fields and releases the record set. Nothing when closed.
   void Close();

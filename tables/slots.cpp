@@ -52,6 +52,28 @@ void TTableSlots::DeschideDbf2(const std::string& path) {
   FView.SetTabCaption(2, AT2.TableName);
 }
 
+void TTableSlots::Filtreaza(const std::string& text,
+                            const std::function<void(const Exception&)>& showError) {
+  AT.Close();
+  AT.Filter = text;
+  AT.Filtered = true;
+  try {
+    AT.Open();
+  } catch (const Exception& e) {
+    showError(e);
+    AT.Close();
+    AT.Filter.clear();
+    AT.Filtered = false;
+    AT.Open();
+  }
+}
+
+void TTableSlots::SorteazaDupa(const std::string& text) {
+  AT.Close();
+  AT.IndexFieldNames = text;
+  AT.Open();
+}
+
 void TTableSlots::GolesteBaza() {
   const std::string path = FFisierDbf1;
   if (!AT.Active()) {

@@ -1,8 +1,10 @@
 // The two table slots of the main window and opening a file into one.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "base/exception.h"
 #include "fields/regional_settings.h"
 #include "tables/data_access.h"
 
@@ -50,6 +52,16 @@ class TTableSlots {
   // first failing step, leaving the later ones undone.
   void DeschideDbf1(const std::string& path);
   void DeschideDbf2(const std::string& path);
+
+  // "Filtreaza": closes AT, sets its Filter to text with Filtered on, and
+  // opens it again. When that open fails, whatever the reason, the error is
+  // handed to showError, and AT is closed and opened once more with Filter
+  // empty and Filtered off; an error of that open is thrown.
+  void Filtreaza(const std::string& text, const std::function<void(const Exception&)>& showError);
+  // "Sort by..": closes AT, sets its IndexFieldNames to text and opens it
+  // again. Throws what the open throws; the sort list stays in force and AT
+  // stays closed then.
+  void SorteazaDupa(const std::string& text);
 
   // "Goleste Baza": deletes every record of the table last opened into slot 1
   // and packs it through Conn switched to the exclusive connection string,

@@ -7,7 +7,9 @@
 
 #include "base/text.h"
 #include "dbf/dbf_error.h"
+#include "dbf/filter_expression.h"
 #include "dbf/pack.h"
+#include "dbf/sort_order.h"
 #include "tables/provider/connection_string.h"
 
 namespace lumbra {
@@ -190,6 +192,47 @@ Variant TProviderRecordset::Value(size_t column) {
   Variant v;
   GetValue(column, v);
   return v;
+}
+
+void TProviderRecordset::SetSort(const std::string& text) {
+  const std::vector<TSortKey> keys = ParseSortText(text, *FTable);
+  try {
+    // Without a filter, file order needs no list of records.
+    if (keys.empty() && FFilter.empty()) {
+      FCursor.ClearOrder();
+    } else {
+      ApplySort(FCursor, keys);
+    }
+  } catch (...) {
+    FCursor.ClearOrder();
+    FSort.clear();
+    FFilter.clear();
+    MoveFirst();
+    throw;
+  }
+  FSort = text;
+  MoveFirst();
+}
+
+void TProviderRecordset::SetFilter(const std::string& text) {
+  std::unique_ptr<TFilterExpression> filter;
+  if (!text.empty()) filter = std::make_unique<TFilterExpression>(text, *FTable);
+  try {
+    // A new filter replaces the one in force: back to the sorted records.
+    if (!FFilter.empty()) {
+      FCursor.ClearOrder();
+      ApplySort(FCursor, ParseSortText(FSort, *FTable));
+    }
+    if (filter != nullptr) ApplyFilter(FCursor, *filter);
+  } catch (...) {
+    FCursor.ClearOrder();
+    FSort.clear();
+    FFilter.clear();
+    MoveFirst();
+    throw;
+  }
+  FFilter = text;
+  MoveFirst();
 }
 
 void TProviderConnection::Open() {

@@ -68,6 +68,23 @@ class TProviderRecordset {
   void GetValue(size_t column, Variant& out);
   Variant Value(size_t column);
 
+  // The sort text exactly as last set; "" at first. Setting it orders the
+  // records by the columns it names (dbf/sort_order.h), "" giving file order;
+  // the filter in force stays in force. Moves to the first record. Throws
+  // EDbfError for a text that does not fit the table, which changes nothing.
+  const std::string& Sort() const { return FSort; }
+  void SetSort(const std::string& text);
+  // The filter text exactly as last set; "" at first. Setting it keeps only
+  // the records the condition holds for (dbf/filter_expression.h), in the
+  // sort's order, instead of those of the filter in force; "" removes the
+  // filter. Moves to the first record. Throws EDbfError for a text that does
+  // not parse or fit the table, which changes nothing.
+  // Either setter throws EDbfError as well when the file cannot be read; the
+  // record set then shows every record in file order, with no sort and no
+  // filter.
+  const std::string& Filter() const { return FFilter; }
+  void SetFilter(const std::string& text);
+
  private:
   void Land();  // sets Bof/Eof after a move
 
@@ -81,6 +98,8 @@ class TProviderRecordset {
   const uint8_t* FRecord = nullptr;
   int64_t FRecordPosition = -1;  // the position FRecord was read for
   uint64_t FStamp = 0;
+  std::string FSort;
+  std::string FFilter;
 };
 
 class TProviderConnection {
