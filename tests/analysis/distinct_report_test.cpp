@@ -130,6 +130,23 @@ TEST_F(DistinctReportTest, ColumnsFollowEachOtherAndAllDistinctGivesNoBrackets) 
             Joined({Heading("ID", 3, 3), Heading("DA", 3, 2), {"  [True] = 2"}}));
 }
 
+TEST_F(DistinctReportTest, AFilteredSortedTableCountsWhatItShowsInItsOrder) {
+  Write({{"ORAS", 'C', 4}, {"NR", 'N', 2}}, {{Text("Cluj"), Int(1)},
+                                             {Text("Arad"), Int(2)},
+                                             {Text("cluj"), Int(3)},
+                                             {Text("Iasi"), Int(4)},
+                                             {Text("CLUJ"), Int(5)}});
+  TSlot slot(FFolder.Path(), "t");
+  slot.AT.Close();
+  slot.AT.Filter = "ORAS = 'cluj'";
+  slot.AT.Filtered = true;
+  slot.AT.IndexFieldNames = "NR DESC";
+  slot.AT.Open();
+  AnalyzeDistinctPerColumn(slot.AT, slot.DataSource1, NoNotice, Memo);
+  // The last record shown comes first, so its spelling stays.
+  EXPECT_EQ(Memo.Lines, Joined({Heading("ORAS", 3, 1), {"  [CLUJ] = 3"}, Heading("NR", 3, 3)}));
+}
+
 TEST_F(DistinctReportTest, ATableWithoutFieldsEmptiesTheMemoAndStaysPut) {
   Write({}, {{}, {}, {}});
   TSlot slot(FFolder.Path(), "t");
