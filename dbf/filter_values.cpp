@@ -23,7 +23,7 @@ uint32_t HashBytes(std::string_view bytes) {
     hash ^= hash >> 32;
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
   hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<uint32_t>(hash ^ (hash >> 29));
 }
