@@ -100,18 +100,6 @@ TEST_F(CorpusValues, VisualFoxProTypesAndTexts) {
   EXPECT_EQ(table.Field("FIELD5").DisplayText(), "2500.45");
 }
 
-TEST_F(CorpusValues, RomanianSettingsChangeSeparatorDatesAndTimes) {
-  TRegionalSettings ro;
-  ro.DecimalSeparator = ",";
-  ro.ShortDateFormat = "dd.mm.yyyy";
-  ro.LongTimeFormat = "hh:mm:ss";
-  CorpusTable table("DBFFile/vfp9_30.dbf", ro);
-  table.Go(2);
-  EXPECT_EQ(table.Field("FIELD2").AsString(), "07.08.2017");
-  EXPECT_EQ(table.Field("FIELD3").AsString(), "07.08.2017 20:30:00");
-  EXPECT_EQ(table.Field("FIELD5").AsString(), "2500,45");
-}
-
 TEST_F(CorpusValues, AutoIncrementCurrencyAndDoubles) {
   CorpusTable table("DbfDataReader/dbase_31.dbf");
   const TField& id = table.Field("PRODUCTID");
@@ -169,16 +157,6 @@ TEST_F(CorpusValues, MemoOfAMissingMemoFileIsNullButItsVariantIsNot) {
   const Variant value = memo.AsVariant();
   EXPECT_FALSE(value.IsNull());
   EXPECT_EQ(value, Variant::FromString(""));
-}
-
-TEST_F(CorpusValues, MemoContentsAsStringEmptyMemoAsPlaceholder) {
-  CorpusTable table("DBFFile/vfp9_memo_bs1.dbf");
-  const TField& notes = table.Field("NOTES");
-  EXPECT_EQ(notes.AsString(), "Some notes here\r\n");
-  EXPECT_EQ(notes.AsVariant(), Variant::FromString("Some notes here\r\n"));
-  table.Go(2);
-  EXPECT_EQ(notes.AsString(), "");
-  EXPECT_EQ(notes.DisplayText(), "(MEMO)");
 }
 
 TEST_F(CorpusValues, WideNumericBeyondTheCurrencyRangeIsABcdOverflow) {

@@ -115,14 +115,6 @@ TEST(ColumnTypeToFieldType, ExactDecimalsAreFloatsWithoutBcdButCurrencyStaysBcd)
   EXPECT_EQ(ColumnTypeToFieldType(adCurrency, false), ftBCD);
 }
 
-TEST(FieldTypeName, NamesTheEnumeratorsInOrder) {
-  EXPECT_STREQ(FieldTypeName(ftUnknown), "ftUnknown");
-  EXPECT_STREQ(FieldTypeName(ftFixedChar), "ftFixedChar");
-  EXPECT_STREQ(FieldTypeName(ftOraClob), "ftOraClob");
-  EXPECT_STREQ(FieldTypeName(ftFMTBcd), "ftFMTBcd");
-  EXPECT_EQ(static_cast<int>(ftFMTBcd), kFieldTypeCount - 1);
-}
-
 TEST(BuildFieldDefs, NamesColumnsUniquelyIgnoringLetterCase) {
   struct TCase {
     const char* Name;
@@ -242,37 +234,6 @@ TEST(CreateFieldsFromDefs, BinaryColumnOfSizeZeroIsAnInvalidFieldSize) {
                EDatabaseError);
 }
 
-TEST(CheckTypeSize, AcceptsTheSizesOfEachClass) {
-  struct TCase {
-    TFieldClass Class;
-    int32_t Size;
-    bool Accepted;
-  };
-  const TCase cases[] = {
-      {TFieldClass::String, 0, true},    {TFieldClass::String, 8000, true},
-      {TFieldClass::String, -1, false},  {TFieldClass::WideString, 0, true},
-      {TFieldClass::Bytes, 0, false},    {TFieldClass::Bytes, -3, true},
-      {TFieldClass::VarBytes, 0, false}, {TFieldClass::BCD, 32, true},
-      {TFieldClass::BCD, 33, false},     {TFieldClass::BCD, -5, true},
-      {TFieldClass::FMTBCD, 64, true},   {TFieldClass::FMTBCD, 65, false},
-      {TFieldClass::Guid, 38, true},     {TFieldClass::Guid, 0, false},
-      {TFieldClass::Memo, 99, true},     {TFieldClass::Blob, -1, true},
-      {TFieldClass::DataSet, 7, true},   {TFieldClass::Variant, 7, true},
-      {TFieldClass::IDispatch, 7, true}, {TFieldClass::Integer, 0, true},
-      {TFieldClass::Integer, 4, false},  {TFieldClass::Float, 8, false},
-      {TFieldClass::DateTime, 1, false}, {TFieldClass::Boolean, 2, false},
-  };
-  for (const TCase& c : cases) {
-    if (c.Accepted) {
-      EXPECT_NO_THROW(CheckTypeSize(c.Class, c.Size))
-          << static_cast<int>(c.Class) << " size " << c.Size;
-    } else {
-      EXPECT_THROW(CheckTypeSize(c.Class, c.Size), EDatabaseError)
-          << static_cast<int>(c.Class) << " size " << c.Size;
-    }
-  }
-}
-
 TEST(BuildFieldDefs, AutoIncrementOnlyWhenTheFirstColumnCarriesTheProperty) {
   struct TCase {
     const char* Name;
@@ -353,16 +314,6 @@ TEST(CreateFieldsFromDefs, RowIdColumnHasADefinitionButNoField) {
   ASSERT_EQ(built.Fields.size(), 2u);
   EXPECT_EQ(built.Fields[0]->FieldName(), "a");
   EXPECT_EQ(built.Fields[1]->FieldName(), "b");
-}
-
-TEST(CreateFieldsFromDefs, CopiesRequiredAndReadOnly) {
-  const TBuilt built = Build({Column("ro", adVarChar, 3, 0, 0, 0),
-                              Column("rw", adVarChar, 3, 0, 0, adFldUpdatable | adFldIsNullable)});
-  ASSERT_EQ(built.Fields.size(), 2u);
-  EXPECT_TRUE(built.Fields[0]->ReadOnly());
-  EXPECT_FALSE(built.Fields[1]->ReadOnly());
-  EXPECT_FALSE(built.Fields[0]->Required());
-  EXPECT_FALSE(built.Fields[1]->Required());
 }
 
 TEST(CreateFieldsFromDefs, FixedCharOnStringFieldsOfFixedColumns) {

@@ -259,17 +259,5 @@ TEST(FieldValues, BinaryCharacterFieldGivesItsRawBytes) {
   EXPECT_TRUE(bytes.AsVariant().IsNull());
 }
 
-TEST(FieldValues, AutoIncrementColumnOnlyWhenTheFirstColumnSaysSo) {
-  TTableSpec spec;
-  spec.Fields = {{"ID", 'I', 4, 0, kFlagAutoIncrement}, {"N", 'I', 4}};
-  spec.Rows = {{Int(1), Int(5)}};
-  BuiltTable table(spec);
-  EXPECT_STREQ(table.Field(0).ClassName(), "TAutoIncField");
-  EXPECT_TRUE(table.Field(0).ReadOnly());
-  EXPECT_STREQ(table.Field(1).ClassName(), "TIntegerField");
-  EXPECT_FALSE(table.Field(1).ReadOnly());
-  EXPECT_EQ(table.Field(0).AsString(), "1");
-}
-
 }  // namespace
 }  // namespace lumbra
