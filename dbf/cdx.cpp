@@ -58,6 +58,8 @@ class TReader {
     for (TCdxTag& tag : index.Tags)
       ReadTag(tag);
     CheckNoOverlap(index);
+    for (TCdxTag& tag : index.Tags)
+      ReadRoot(tag);
     return index;
   }
 
@@ -165,13 +167,16 @@ class TReader {
       Fail("the FOR expression of " + what + " disagrees with its options");
     }
     CheckPage(tag.RootOffset, kCdxPageSize, "the root of " + what);
+  }
+
+  void ReadRoot(TCdxTag& tag) {
     uint8_t node[kCdxPageSize];
     ReadExactly(FFile, tag.RootOffset, node, sizeof node);
     tag.RootAttributes = Le16(node);
     tag.RootKeyCount = Le16(node + 2);
     if ((tag.RootAttributes & kRootNode) == 0 || tag.RootAttributes > 7 ||
         Le32(node + 4) != kNoSibling || Le32(node + 8) != kNoSibling) {
-      Fail("the root of " + what + " is not a root node");
+      Fail("the root of tag " + tag.Name + " is not a root node");
     }
   }
 

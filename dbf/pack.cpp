@@ -1,5 +1,6 @@
 #include "dbf/pack.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -179,14 +180,39 @@ TEmptyingPlan PlanEmptying(TTableLock& lock, const TDbfHeader& header) {
   return plan;
 }
 
-// A new file written beside the one it is to replace, under a name no xBase
-// program takes for a table, memo or index. Removed again unless it took the
-// other's place.
+// Temporaries are named after the file they replace, hidden, and with an
+// extension no xBase program takes for a table, memo or index.
+std::string TemporaryPrefix(const std::string& target) {
+  return "." + target.substr(FolderOf(target).size()) + ".lumbra-";
+}
+constexpr size_t kTemporarySuffix = 6;  // the random part of the name
+
+// Removes what a DELETE or PACK killed on its way left beside target. Its
+// writer held the lock this process holds now, so none is being written.
+void RemoveLeftovers(PackIo& io, const std::string& target) {
+  const std::string folder = FolderOf(target);
+  const std::string prefix = TemporaryPrefix(target);
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() == prefix.size() + kTemporarySuffix && name.starts_with(prefix)) {
+      stale.push_back(folder + std::string(name));
+    }
+  }
+  ::closedir(dir);
+  for (const std::string& path : stale)
+    io.Remove(path);
+}
+
+// A new file written beside the one it is to replace. Removed again unless it
+// took the other's place.
 class TTemporary {
  public:
   TTemporary(PackIo& io, std::string target) : FIo(io), FTarget(std::move(target)) {
-    const std::string name = FTarget.substr(FolderOf(FTarget).size());
-    const int fd = FIo.CreateTemporary(FolderOf(FTarget), "." + name + ".lumbra-", FPath);
+    RemoveLeftovers(FIo, FTarget);
+    const int fd = FIo.CreateTemporary(FolderOf(FTarget), TemporaryPrefix(FTarget), FPath);
     try {
       FFile = TLockedFile::Adopt(fd, FPath);
     } catch (...) {
@@ -308,29 +334,38 @@ void DeleteAllRecords(TTableLock& lock, PackIo& io) {
   RequireSingleLink(file.Name(), lock.File(TTablePart::Index));
 
   const TDbfHeader& h = old.Header;
+  // A copy with every flag set replaces the table in one rename: a crash
+  // leaves all records live or all deleted, never some of each.
+  std::optional<TTemporary> table;
   try {
-    // A copy with every flag set replaces the table in one rename: a crash
-    // leaves all records live or all deleted, never some of each.
-    TTemporary table(io, lock.Files().Table);
+    table.emplace(io, lock.Files().Table);
     std::string head = old.HeaderBytes;
     const std::array<uint8_t, 3> date = TodaysDate(h);
     std::memcpy(head.data() + 1, date.data(), date.size());
-    table.Write(0, head);
+    table->Write(0, head);
     uint64_t offset = h.HeaderLength;
     ForEachRecordRun(file, h, old.Count, [&](const char* run, uint32_t n) {
       std::string bytes(run, size_t{n} * h.RecordLength);
       for (uint32_t i = 0; i < n; ++i)
         bytes[size_t{i} * h.RecordLength] = static_cast<char>(kDeletedFlag);
-      table.Write(offset, bytes);
+      table->Write(offset, bytes);
       offset += bytes.size();
     });
-    CopyBytes(file, table, offset, old.Size);
-    table.Finish(StatOf(file));
-    CheckTable(table.File(), old, old.Size, h.RecordCount, old.Count, 0);
-    table.PutInPlace(lock, TTablePart::Table);
-    table.Settle();
+    CopyBytes(file, *table, offset, old.Size);
+    table->Finish(StatOf(file));
+    CheckTable(table->File(), old, old.Size, h.RecordCount, old.Count, 0);
+    io.SyncFolder(FolderOf(lock.Files().Table));
+    table->PutInPlace(lock, TTablePart::Table);
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + lock.Files().Table + "': DELETE failed: " + e.Message());
+    throw EDbfError("Table '" + lock.Files().Table +
+                    "': DELETE failed, nothing was changed: " + e.Message());
+  }
+  try {
+    table->Settle();
+  } catch (const EDbfError& e) {
+    throw EDbfError("Table '" + lock.Files().Table +
+                    "': its records were deleted, but the change may not have reached the disk: " +
+                    e.Message());
   }
 }
 

@@ -14,9 +14,9 @@ namespace lumbra {
 class PackIo {
  public:
   virtual ~PackIo() = default;
-  // Creates a new file in folder ("" or ending with "/") whose name starts
-  // with prefix, open for reading and writing and accessible to its owner
-  // only. Sets path to its path and returns its descriptor, which the caller
+  // Creates a new file in folder ("" or ending with "/") named prefix and six
+  // random characters, open for reading and writing and accessible to its
+  // owner only. Sets path to its path and returns its descriptor, which the caller
   // closes. Throws EDbfError.
   virtual int CreateTemporary(const std::string& folder, const std::string& prefix,
                               std::string& path) = 0;
