@@ -134,7 +134,11 @@ class TDataSource : public IGridDataLink {
   bool LinkActive() const override { return FEnabled && FDataSet.Active(); }
   const TFields& LinkFields() const override { return FDataSet.Fields(); }
   int32_t LinkRecordCount() override { return FDataSet.RecordCount(); }
-  int32_t LinkRecNo() const override { return FDataSet.RecNo(); }
+  // Past the last record the current record is still the last one: after a
+  // walk to the end the grid shows its arrow there.
+  int32_t LinkRecNo() const override {
+    return FDataSet.Eof() && !FDataSet.Bof() ? FDataSet.RecordCount() : FDataSet.RecNo();
+  }
   void LinkSetRecNo(int32_t recNo) override { FDataSet.SetRecNo(recNo); }
   bool LinkFiltered() const override { return FDataSet.Filtered; }
   void LinkMoveField(size_t from, size_t to) override { FDataSet.MoveField(from, to); }
