@@ -12,12 +12,14 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
+#include "analysis/distinct_report.h"
+#include "analysis/structure_report.h"
 #include "winutil/qt_desktop.h"
 
 namespace lumbra {
@@ -196,16 +198,14 @@ void TLumbraMain::BuildComponents() {
   RzBitBtn1->setIcon(DeleteGlyph(Scaled(16)));
   RzBitBtn1->setIconSize(QSize(Scaled(16), Scaled(16)));
   RzBitBtn1->setStyleSheet(BitBtnStyle());
-  RzDBGrid1 = new QTableView(TabSheet1);
-  RzDBGrid1->setObjectName("RzDBGrid1");
+  RzDBGrid1 = BuildGrid("RzDBGrid1", FSlots.DataSource1, TabSheet1);
   sheet1Layout->addWidget(RzDBGrid1, 1);
   RzPageControl1->addTab(TabSheet1, "DBF1");
 
   TabSheet2 = new QWidget(RzPageControl1);
   TabSheet2->setObjectName("TabSheet2");
   Paint(TabSheet2, kPageColour);
-  RzDBGrid2 = new QTableView(TabSheet2);
-  RzDBGrid2->setObjectName("RzDBGrid2");
+  RzDBGrid2 = BuildGrid("RzDBGrid2", FSlots.DataSource2, TabSheet2);
   DockLayout(TabSheet2)->addWidget(RzDBGrid2, 1);
   RzPageControl1->addTab(TabSheet2, "DBF2");
 
@@ -226,12 +226,9 @@ void TLumbraMain::BuildComponents() {
   // Tab moves the focus on, as in every other field of the window.
   Memo1->setTabChangesFocus(true);
   sheet3Layout->addWidget(Memo1, 1);
+  FMemoLines = std::make_unique<TMemoLineSink>(*Memo1);
   RzPageControl1->addTab(TabSheet3, "Comparatii si analize");
   RzPageControl1->setCurrentIndex(0);
-
-  for (QTableView* grid : {RzDBGrid1, RzDBGrid2}) {
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  }
 
   ConnectButton(Button1, &TLumbraMain::Button1Click);
   ConnectButton(Button2, &TLumbraMain::Button2Click);
@@ -259,6 +256,21 @@ void TLumbraMain::BuildMenu() {
   ConnectAction(Deschide1, &TLumbraMain::Deschide1Click);
   ConnectAction(Inchide1, &TLumbraMain::Inchide1Click);
   ConnectAction(Analizadistinctpercoloane1, &TLumbraMain::Analizadistinctpercoloane1Click);
+}
+
+TGridView* TLumbraMain::BuildGrid(const char* name, TDataSource& dataSource, QWidget* parent) {
+  // A grid's errors surface outside any command: they go to the one error
+  // handler like a command's.
+  auto* grid = new TGridView(
+      dataSource,
+      [this](std::exception_ptr error) {
+        FApplication.Guard([error] { std::rethrow_exception(error); });
+      },
+      parent);
+  grid->setObjectName(name);
+  dataSource.OnStateChange = [grid] { grid->Reset(); };
+  dataSource.DataSet().OnStateChange = [grid] { grid->Reset(); };
+  return grid;
 }
 
 void TLumbraMain::Dispatch(THandler handler, QObject* sender) {
@@ -301,13 +313,30 @@ void TLumbraMain::Inchide1Click(QObject*) {
   FApplication.ShowInfoBox("Oare ce-ar trebui sa faca aceasta comanda?????");
 }
 
-// The commands below act on the open tables; their work is done by the
-// filter, sort, emptying and report layers as they arrive.
-void TLumbraMain::Button1Click(QObject*) {}
-void TLumbraMain::Button2Click(QObject*) {}
-void TLumbraMain::RzBitBtn1Click(QObject*) {}
-void TLumbraMain::Button3Click(QObject*) {}
-void TLumbraMain::Analizadistinctpercoloane1Click(QObject*) {}
+void TLumbraMain::Button1Click(QObject*) {
+  FSlots.Filtreaza(Edit1->text().toStdString(),
+                   [this](const Exception& error) { FApplication.ShowErrorBox(error); });
+}
+
+void TLumbraMain::Button2Click(QObject*) {
+  FSlots.SorteazaDupa(Edit2->text().toStdString());
+}
+
+void TLumbraMain::RzBitBtn1Click(QObject*) {
+  FSlots.GolesteBaza();
+}
+
+void TLumbraMain::Button3Click(QObject*) {
+  CompareStructure(
+      FSlots.AT, FSlots.AT2, [this](const std::string& text) { FApplication.ShowInfoBox(text); },
+      *FMemoLines);
+}
+
+void TLumbraMain::Analizadistinctpercoloane1Click(QObject*) {
+  AnalyzeDistinctPerColumn(
+      FSlots.AT, FSlots.DataSource1,
+      [this](const std::string& text) { FApplication.ShowInfoBox(text); }, *FMemoLines);
+}
 
 void TLumbraMain::SetWindowCaption(const std::string& caption) {
   // Qt takes "[*]" for its modified-document marker and shows "[*][*]" as

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
 #include "app/application.h"
+#include "app/grid_view.h"
+#include "app/memo_sink.h"
 #include "app/open_dialog.h"
 #include "fields/regional_settings.h"
 #include "tables/slots.h"
@@ -21,7 +24,6 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
-class QTableView;
 
 namespace lumbra {
 
@@ -53,9 +55,9 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   QWidget* TabSheet1 = nullptr;
   QFrame* Panel2 = nullptr;
   QPushButton* RzBitBtn1 = nullptr;
-  QTableView* RzDBGrid1 = nullptr;
+  TGridView* RzDBGrid1 = nullptr;
   QWidget* TabSheet2 = nullptr;
-  QTableView* RzDBGrid2 = nullptr;
+  TGridView* RzDBGrid2 = nullptr;
   QWidget* TabSheet3 = nullptr;
   QFrame* RzPanel1 = nullptr;
   QPushButton* Button3 = nullptr;
@@ -96,6 +98,9 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   void Dispatch(THandler handler, QObject* sender);
   void ConnectButton(QPushButton* button, THandler handler);
   void ConnectAction(QAction* action, THandler handler);
+  // A grid over a slot's data source, laid out again whenever the table opens
+  // or closes or the data source is switched.
+  TGridView* BuildGrid(const char* name, TDataSource& dataSource, QWidget* parent);
 
   TApplication& FApplication;
   TStartUpInfo FStartUp;
@@ -103,6 +108,8 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   int FTextHeight = 13;
   int FDesignTextHeight = 13;
   TTableSlots FSlots;
+  // Built with Memo1.
+  std::unique_ptr<TMemoLineSink> FMemoLines;
 };
 
 }  // namespace lumbra
