@@ -1,0 +1,279 @@
+// "Goleste Baza": emptying the table of slot 1 through the exclusive
+// connection, its checks, the state every failure leaves, the provider's
+// command texts, and lumbra-cli empty.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dbf/dbf_error.h"
+#include "tables/slots.h"
+#include "tests/dbf/pack_fixture.h"
+
+namespace lumbra {
+namespace {
+
+using namespace pack_fixture;
+
+class TRecordingView : public ISlotView {
+ public:
+  void SetWindowCaption(const std::string& caption) override {
+    Calls.push_back("window: " + caption);
+  }
+  void SetApplicationTitle(const std::string& title) override {
+    Calls.push_back("title: " + title);
+  }
+  void SetTabCaption(int slot, const std::string& caption) override {
+    Calls.push_back("tab " + std::to_string(slot) + ": " + caption);
+  }
+  std::vector<std::string> Calls;
+};
+
+std::string Resolved(const std::string& path) {
+  char buffer[PATH_MAX];
+  return ::realpath(path.c_str(), buffer) != nullptr ? buffer : path;
+}
+
+class EmptyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FSlots.DataSource1.OnStateChange = [this] {
+      FSwitches.push_back(FSlots.DataSource1.Enabled());
+    };
+  }
+  // Writes the table name.dbf with memo and index and opens it into slot 1.
+  std::string Open(const std::string& name) {
+    WriteTable(FFolder.Path(), name, FRows);
+    const std::string path = FFolder / (name + ".dbf");
+    FSlots.DeschideDbf1(path);
+    FView.Calls.clear();
+    return path;
+  }
+  std::string Folder() const { return FFolder.Path().string() + "/"; }
+  void ExpectError(const std::string& message) {
+    try {
+      FSlots.GolesteBaza();
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), message);
+    }
+  }
+  // A failure after the exclusive connect: slot 1 closed, the grid attached
+  // again, the exclusive connection kept, the captions and path untouched.
+  void ExpectFailedExecution(const std::string& path) {
+    EXPECT_FALSE(FSlots.AT.Active());
+    EXPECT_TRUE(FSlots.DataSource1.Enabled());
+    EXPECT_EQ(FSwitches, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(FSlots.Conn.Connected());
+    EXPECT_EQ(FSlots.Conn.ConnectionString(),
+              "Provider=VFPOLEDB.1;Data Source=" + Folder() +
+                  ";Password=\"\";Collating Sequence=MACHINE;Exclusive=ON;Mode=Share Deny None");
+    EXPECT_EQ(FSlots.FFisierDbf1, path);
+    EXPECT_TRUE(FView.Calls.empty());
+  }
+
+  TTempFolder FFolder;
+  std::vector<TRow> FRows = SampleRows(6);
+  TRecordingView FView;
+  TRegionalSettings FSettings;
+  TTableSlots FSlots{FView, FSettings};
+  std::vector<bool> FSwitches;  // DataSource1's Enabled at each change
+};
+
+TEST_F(EmptyTest, PressedWhileSlotOneIsClosedDoesNothingElse) {
+  ExpectError("Deschide tabele si abia apoi lanseaza comanda \"Goleste Baza\"");
+  EXPECT_FALSE(FSlots.Conn.Connected());
+  EXPECT_EQ(FSlots.Conn.ConnectionString(), "");
+  EXPECT_TRUE(FSwitches.empty());
+  EXPECT_TRUE(FView.Calls.empty());
+}
+
+TEST_F(EmptyTest, PressedAfterAFailedOpenComplainsTheSameWay) {
+  const std::string path = Open("t");
+  EXPECT_THROW(FSlots.DeschideDbf1(FFolder / "missing.dbf"), Exception);
+  ExpectError("Deschide tabele si abia apoi lanseaza comanda \"Goleste Baza\"");
+  EXPECT_EQ(VisibleRows(path), Expected(FRows));
+}
+
+TEST_F(EmptyTest, SlotOpenWithoutARememberedPathIsNotEmptied) {
+  WriteTable(FFolder.Path(), "t", FRows);
+  FSlots.Conn.SetConnectionString(NormalConnectionString(Folder()));
+  FSlots.AT.TableName = "t";
+  FSlots.AT.Open();
+  ExpectError("Nu cunosc numele fisierului");
+  EXPECT_TRUE(FSlots.AT.Active());
+  EXPECT_EQ(VisibleRows(FFolder / "t.dbf"), Expected(FRows));
+}
+
+TEST_F(EmptyTest, AFileDeletedOrMovedSinceItWasOpenedIsNamed) {
+  for (const bool moved : {false, true}) {
+    SCOPED_TRACE(moved ? "moved" : "deleted");
+    const std::string path = Open("t");
+    if (moved) {
+      fs::rename(path, FFolder / "elsewhere.dbf");
+    } else {
+      fs::remove(path);
+    }
+    ExpectError("\"" + path + "\" nu exista");
+    EXPECT_TRUE(FSlots.AT.Active());
+    EXPECT_TRUE(FSwitches.empty());
+    EXPECT_EQ(FSlots.Conn.ConnectionString(), NormalConnectionString(Folder()));
+  }
+}
+
+TEST_F(EmptyTest, EmptiesTheTableAndOpensItAgain) {
+  const std::string path = Open("t");
+  FSlots.GolesteBaza();
+  EXPECT_TRUE(FSlots.AT.Active());
+  EXPECT_EQ(FSlots.AT.RecordCount(), 0);
+  EXPECT_TRUE(FSlots.DataSource1.Enabled());
+  EXPECT_EQ(FSwitches, (std::vector<bool>{false, true}));
+  EXPECT_EQ(FView.Calls, (std::vector<std::string>{"window: t - " + path, "title: t", "tab 1: t"}));
+  EXPECT_EQ(FSlots.FFisierDbf1, path);
+  EXPECT_EQ(FSlots.C1.CommandText, "Pack t");
+  EXPECT_EQ(FSlots.Conn.ConnectionString(), NormalConnectionString(Folder()));
+  EXPECT_EQ(ReadBytes(path).size(), kHeaderLength(true) + 1);
+  EXPECT_EQ(ReadBytes(FFolder / "t.fpt").size(), 512u);
+  EXPECT_TRUE(Leftovers(FFolder).empty());
+}
+
+TEST_F(EmptyTest, TheReopenedSlotKeepsItsSort) {
+  Open("t");
+  FSlots.SorteazaDupa("NAME");
+  FSlots.GolesteBaza();
+  EXPECT_TRUE(FSlots.AT.Active());
+  EXPECT_EQ(FSlots.AT.IndexFieldNames, "NAME");
+  EXPECT_EQ(FSlots.AT.RecordCount(), 0);
+}
+
+TEST_F(EmptyTest, ANameWithABlankGoesIntoBothCommandsUnbracketed) {
+  const std::string path = Open("expense details");
+  {
+    // Held by another program, DELETE FROM fails and shows its text.
+    TLockHolder holder(path, TLockHolder::TKind::Flock);
+    try {
+      FSlots.GolesteBaza();
+      ADD_FAILURE() << "no error";
+    } catch (const EDbfError& e) {
+      EXPECT_EQ(e.Message(), "File is in use by another program: " + Resolved(path));
+    }
+    EXPECT_EQ(FSlots.C1.CommandText, "DELETE FROM expense details");
+    ExpectFailedExecution(path);
+    EXPECT_EQ(VisibleRows(path), Expected(FRows));
+  }
+  FSlots.DeschideDbf1(path);
+  FSlots.GolesteBaza();
+  EXPECT_EQ(FSlots.C1.CommandText, "Pack expense details");
+  EXPECT_EQ(FSlots.AT.RecordCount(), 0);
+}
+
+TEST_F(EmptyTest, ARefusedCommandLeavesTheTableAndTheExclusiveConnection) {
+  const std::string path = Open("t");
+  std::string cdx = ReadBytes(FFolder / "t.cdx");
+  cdx[15] = 7;  // not an index signature
+  WriteBytes(FFolder / "t.cdx", cdx);
+  try {
+    FSlots.GolesteBaza();
+    ADD_FAILURE() << "no error";
+  } catch (const EDbfError& e) {
+    EXPECT_NE(e.Message().find("nothing was changed"), std::string::npos) << e.Message();
+  }
+  ExpectFailedExecution(path);
+  EXPECT_EQ(VisibleRows(path), Expected(FRows));
+  // The exclusive connection stays until the next open into slot 1; a sort
+  // meanwhile opens the table through it.
+  FSlots.SorteazaDupa("ID");
+  EXPECT_TRUE(FSlots.AT.Active());
+  EXPECT_NE(FSlots.Conn.ConnectionString().find("Exclusive=ON"), std::string::npos);
+}
+
+class ExecuteTest : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteTable(FFolder.Path(), "t", SampleRows(4)); }
+  void Connect(bool exclusive) {
+    const std::string folder = FFolder.Path().string() + "/";
+    FConnection.SetConnectionString(exclusive ? ExclusiveConnectionString(folder)
+                                              : NormalConnectionString(folder));
+    FConnection.Open();
+  }
+  void ExpectError(const std::string& text, const std::string& message) {
+    try {
+      FConnection.Provider().Execute(text);
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const EDbfError& e) {
+      EXPECT_EQ(e.Message(), message) << text;
+    }
+  }
+
+  TTempFolder FFolder;
+  TADOConnection FConnection{"Conn"};
+};
+
+TEST_F(ExecuteTest, CommandsNeedAConnectedExclusiveConnection) {
+  ExpectError("PACK t", "Operation is not allowed when the object is closed.");
+  Connect(false);
+  ExpectError("DELETE FROM t", "File must be opened exclusively.");
+  ExpectError("PACK t", "File must be opened exclusively.");
+  EXPECT_EQ(VisibleRows(FFolder / "t.dbf").size(), 4u);
+}
+
+TEST_F(ExecuteTest, KeywordsIgnoreLetterCaseAndOtherTextsAreRefused) {
+  Connect(true);
+  ExpectError("SELECT * FROM t", "Unrecognized command verb.");
+  ExpectError("DELETE t", "Command contains unrecognized phrase/keyword.");
+  ExpectError("pack missing", "File '" + FFolder.Path().string() + "/missing.dbf' does not exist.");
+  FConnection.Provider().Execute("  delete   From t ");
+  EXPECT_TRUE(VisibleRows(FFolder / "t.dbf").empty());
+  FConnection.Provider().Execute("pAcK [t]");
+  EXPECT_EQ(ReadBytes(FFolder / "t.dbf").size(), kHeaderLength(true) + 1);
+}
+
+TEST_F(ExecuteTest, TheExclusiveConnectionHoldsItsLockUntilItDisconnects) {
+  Connect(true);
+  FConnection.Provider().Execute("DELETE FROM t");
+  EXPECT_THROW(TTableLock(FFolder / "t.dbf"), EDbfError);
+  FConnection.Close();
+  EXPECT_NO_THROW(TTableLock(FFolder / "t.dbf"));
+}
+
+// lumbra-cli empty FILE, exit code and files.
+int RunCli(const std::string& arguments, std::string* output = nullptr) {
+  FILE* pipe = ::popen((std::string(LUMBRA_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+  char buffer[4096];
+  std::string out;
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+    out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  if (output != nullptr) *output = out;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CliEmpty, EmptiesTheFileAndSaysWhyWhenItCannot) {
+  TTempFolder folder;
+  WriteTable(folder.Path(), "t", SampleRows(5));
+  WriteTable(folder.Path(), "a", SampleRows(3));
+  WriteTable(folder.Path(), "a.b", SampleRows(4));
+  const std::string a0 = ReadBytes(folder / "a.dbf");
+  const std::string ab0 = ReadBytes(folder / "a.b.dbf");
+  std::string output;
+  // The window would take "a" for the table of a.b.dbf: a different file.
+  EXPECT_EQ(RunCli("empty '" + (folder / "a.b.dbf") + "'", &output), 1);
+  EXPECT_NE(output.find("nothing was changed"), std::string::npos) << output;
+  EXPECT_EQ(ReadBytes(folder / "a.dbf"), a0);
+  EXPECT_EQ(ReadBytes(folder / "a.b.dbf"), ab0);
+  {
+    TLockHolder holder(folder / "t.dbf", TLockHolder::TKind::FlockShared);
+    EXPECT_EQ(RunCli("empty '" + (folder / "t.dbf") + "'", &output), 1);
+    EXPECT_NE(output.find("File is in use by another program"), std::string::npos) << output;
+  }
+  EXPECT_EQ(VisibleRows(folder / "t.dbf").size(), 5u);
+  EXPECT_EQ(RunCli("empty '" + (folder / "t.dbf") + "'", &output), 0) << output;
+  EXPECT_TRUE(VisibleRows(folder / "t.dbf").empty());
+}
+
+}  // namespace
+}  // namespace lumbra
