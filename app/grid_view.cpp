@@ -149,7 +149,6 @@ void TGridView::ScrollToCurrent() {
 
 void TGridView::UpdateScrollBars() {
   QScrollBar* vertical = verticalScrollBar();
-  const QSignalBlocker verticalBlocker(vertical);
   if (FModel->FivePositionScrollBar()) {
     // Without record positions the thumb cannot say how far along the record is.
     vertical->setRange(0, 4);
@@ -175,7 +174,6 @@ void TGridView::UpdateScrollBars() {
     if (width > available) break;
   }
   QScrollBar* horizontal = horizontalScrollBar();
-  const QSignalBlocker horizontalBlocker(horizontal);
   horizontal->setRange(0, std::max(lastLeft, FLeftColumn));
   horizontal->setPageStep(std::max(shown, 1));
   horizontal->setValue(FLeftColumn);

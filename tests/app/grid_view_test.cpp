@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
@@ -60,6 +61,13 @@ TEST_F(GridViewTest, ShowsTheIndicatorBesideThreeHundredDataColumns) {
   ASSERT_FALSE(last.isEmpty());
   EXPECT_LE(last.right(), view->viewport()->width()) << "the last column shows whole";
   EXPECT_EQ(view->horizontalScrollBar()->value(), view->LeftColumn());
+  QCoreApplication::processEvents();  // the scroll area shows its bars later
+  EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+
+  Slots.DeschideDbf1(Tables.Write("narrow", TextTable(3, 3)));
+  EXPECT_EQ(view->LeftColumn(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(view->horizontalScrollBar()->isVisible()) << "every column fits";
 }
 
 TEST_F(GridViewTest, MovesTheCurrentRecordAndColumnWithTheKeys) {
