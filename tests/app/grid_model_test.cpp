@@ -98,15 +98,6 @@ TEST_F(GridModelTest, GivesASizeOneStringColumnTheWiderOfItsTitleAndOneDigit) {
   }
 }
 
-TEST_F(GridModelTest, ShowsEveryOneOfThreeHundredColumns) {
-  auto model = ModelOf(Slots.DataSource1);
-  Slots.DeschideDbf1(Tables.Write("wide", TextTable(300, 2)));
-  ASSERT_EQ(model->columnCount(), 300);
-  EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "C1");
-  EXPECT_EQ(model->headerData(299, Qt::Horizontal).toString(), "C300");
-  EXPECT_EQ(Text(*model, 1, 299), "r2c300    ") << "character values keep their blanks";
-}
-
 TEST_F(GridModelTest, DropsDraggedWidthsWhenTheSourceIsSwitchedOffAndOnOrTheTableReopened) {
   auto model = ModelOf(Slots.DataSource1);
   const std::string path = Tables.Write("t", TextTable(3, 5));

@@ -53,6 +53,7 @@ class GridViewTest : public ::testing::Test {
 TEST_F(GridViewTest, ShowsTheIndicatorBesideThreeHundredDataColumns) {
   auto view = Open(TextTable(300, 3));
   EXPECT_EQ(view->Model().columnCount(), 300);
+  EXPECT_EQ(view->Model().headerData(299, Qt::Horizontal).toString(), "C300");
   EXPECT_EQ(view->TitleRect(0).left(), TGridModel::kIndicatorWidth + 1) << "after the indicator";
   EXPECT_TRUE(view->TitleRect(299).isEmpty()) << "off screen at first";
   Press(*view, Qt::Key_End);
