@@ -177,5 +177,45 @@ TEST(Malformed, FileShortenedAfterOpeningFailsTheReadNotTheProcess) {
   EXPECT_THROW(table.RecordAt(2), EDbfError);
 }
 
+// Any single damaged byte of a header or memo header is refused with an
+// EDbfError or opens into values that all decode; nothing else may happen.
+TEST(Malformed, NoDamagedHeaderByteCrashesOpeningOrDecoding) {
+  TTableSpec spec;
+  spec.Version = 0x32;
+  spec.Fields = {{"NAME", 'C', 4},      {"NOTE", 'V', 6, 0, kFlagNullable},
+                 {"AMOUNT", 'N', 6, 2}, {"DAY", 'D', 8},
+                 {"WHEN", 'T', 8},      {"MEMO", 'M', 4}};
+  spec.Rows = {{Text("ab"), Text("xy"), Dbl(1.5), Date(2024, 1, 2), DateTime(2024, 1, 2, 3, 4, 5),
+                Memo("text")},
+               {Null(), Null(), Null(), Null(), Null(), Memo("")}};
+  const TBuiltTable good = BuildTableBytes(spec);
+  auto exercise = [](const std::string& table, const std::string& memo) {
+    try {
+      TDbfTable t(std::make_unique<MemoryFileIo>("mem.dbf", table),
+                  std::make_unique<MemoryFileIo>("mem.fpt", memo));
+      Variant value;
+      for (uint32_t r = 0; r < t.RecordCount(); ++r) {
+        for (size_t f = 0; f < t.Fields().size(); ++f)
+          t.DecodeField(t.RecordAt(r), f, value);
+      }
+    } catch (const EDbfError&) {
+    }
+  };
+  const size_t headerLength = 32 + 7 * 32 + 1 + 263;
+  for (const char damage : {'\x00', '\xFF', '\x0D', '\x80'}) {
+    for (size_t at = 0; at < headerLength + 8; ++at) {
+      std::string table = good.Table;
+      table[at] = damage;
+      exercise(table, good.Memo);
+    }
+    for (size_t at = 0; at < 8; ++at) {
+      std::string memo = good.Memo;
+      memo[at] = damage;
+      memo[512 + at] = damage;
+      exercise(good.Table, memo);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lumbra::test

@@ -158,6 +158,7 @@ TEST(DateTimeValues, RoundToTheSecond) {
                      "date 2024-03-05 23:59:59.000"},
                     {"time only on day 2415019", DateTime(1899, 12, 30, 8, 30, 0),
                      "date 1899-12-30 08:30:00.000"},
+                    {"before 1899", DateTime(1800, 1, 1, 6, 0, 0), "date 1800-01-01 06:00:00.000"},
                     {"both halves zero", Null(), "null"},
                     {"blanks", Raw(std::string(8, ' ')), "null"},
                     {"milliseconds past the day", Raw(outOfDay), "null"},

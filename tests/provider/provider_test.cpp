@@ -276,6 +276,36 @@ TEST_F(ProviderTest, DeletedRecordsAreNeverShown) {
   EXPECT_EQ(Show(rs->Value(0)), "'e       '");
 }
 
+TEST_F(ProviderTest, PositionsSkipDeletedRecordsAnywhereInALargeTable) {
+  TTableSpec spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"ID", 'N', 5}, {"FILL", 'C', 200}};
+  std::vector<std::string> visible;
+  for (int i = 0; i < 2000; ++i) {
+    spec.Rows.push_back({Int(i), Text("")});
+    if (i % 3 == 0 || i % 7 == 0 || (i > 500 && i < 900)) {
+      spec.DeletedRows.insert(static_cast<size_t>(i));
+    } else {
+      visible.push_back("decimal " + std::to_string(i));
+    }
+  }
+  WriteTable(FFolder.Path(), "holes", spec);
+  const TProviderConnection c = Connect();
+  // Jumping ahead before anything has been counted, then back.
+  const auto rs = c.OpenTable("holes");
+  for (const size_t position : {700u, 3u, 1u, 250u, 699u}) {
+    rs->SetAbsolutePosition(static_cast<int32_t>(position));
+    EXPECT_EQ(Show(rs->Value(0)), visible[position - 1]) << position;
+  }
+  EXPECT_EQ(rs->RecordCount(), static_cast<int32_t>(visible.size()));
+  rs->MoveLast();
+  EXPECT_EQ(Show(rs->Value(0)), visible.back());
+  std::vector<std::string> walked;
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+    walked.push_back(Show(rs->Value(0)));
+  EXPECT_EQ(walked, visible);
+}
+
 TEST_F(ProviderTest, MovesThroughTheRecords) {
   WriteNames("t.dbf", {"a", "b", "c"});
   const auto rs = Connect().OpenTable("t");
