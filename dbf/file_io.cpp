@@ -34,27 +34,36 @@ PosixFileIo::~PosixFileIo() {
   if (FFd >= 0) ::close(FFd);
 }
 
-uint64_t PosixFileIo::Size() {
+uint64_t DescriptorSize(int fd, const std::string& path) {
   struct stat st;
-  if (::fstat(FFd, &st) != 0) {
-    throw EDbfError("Cannot read file '" + FPath + "': " + std::strerror(errno));
+  if (::fstat(fd, &st) != 0) {
+    throw EDbfError("Cannot read file '" + path + "': " + std::strerror(errno));
   }
   return static_cast<uint64_t>(st.st_size);
 }
 
-size_t PosixFileIo::ReadAt(uint64_t offset, void* buffer, size_t length) {
+size_t ReadDescriptorAt(int fd, const std::string& path, uint64_t offset, void* buffer,
+                        size_t length) {
   size_t done = 0;
   auto* out = static_cast<char*>(buffer);
   while (done < length) {
-    const ssize_t n = ::pread(FFd, out + done, length - done, static_cast<off_t>(offset + done));
+    const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EDbfError("Cannot read file '" + FPath + "': " + std::strerror(errno));
+      throw EDbfError("Cannot read file '" + path + "': " + std::strerror(errno));
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
   return done;
+}
+
+uint64_t PosixFileIo::Size() {
+  return DescriptorSize(FFd, FPath);
+}
+
+size_t PosixFileIo::ReadAt(uint64_t offset, void* buffer, size_t length) {
+  return ReadDescriptorAt(FFd, FPath, offset, buffer, length);
 }
 
 size_t MemoryFileIo::ReadAt(uint64_t offset, void* buffer, size_t length) {

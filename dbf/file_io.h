@@ -58,6 +58,13 @@ class MemoryFileIo : public FileIo {
   std::string FBytes;
 };
 
+// The size of the open file fd, and positioned reads from it that retry on
+// interruption and stop short only at the end of the file. path names the
+// file in errors (EDbfError).
+uint64_t DescriptorSize(int fd, const std::string& path);
+size_t ReadDescriptorAt(int fd, const std::string& path, uint64_t offset, void* buffer,
+                        size_t length);
+
 // Reads exactly length bytes at offset. Throws EDbfError naming the file when
 // fewer are there.
 void ReadExactly(FileIo& file, uint64_t offset, void* buffer, size_t length);

@@ -133,26 +133,11 @@ TLockedFile::~TLockedFile() {
 }
 
 uint64_t TLockedFile::Size() {
-  struct stat st;
-  if (::fstat(FFd, &st) != 0) {
-    throw EDbfError("Cannot read file '" + FPath + "': " + std::strerror(errno));
-  }
-  return static_cast<uint64_t>(st.st_size);
+  return DescriptorSize(FFd, FPath);
 }
 
 size_t TLockedFile::ReadAt(uint64_t offset, void* buffer, size_t length) {
-  size_t done = 0;
-  auto* out = static_cast<char*>(buffer);
-  while (done < length) {
-    const ssize_t n = ::pread(FFd, out + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw EDbfError("Cannot read file '" + FPath + "': " + std::strerror(errno));
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return ReadDescriptorAt(FFd, FPath, offset, buffer, length);
 }
 
 TTableLock::TTableLock(const std::string& tablePath) {
