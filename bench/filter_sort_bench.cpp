@@ -7,21 +7,18 @@
 // plain walk over the table's values. Prints one figure a line:
 // "<format>_<records>_<figure> <value> <unit>".
 #include <malloc.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/exception.h"
+#include "bench/bench_support.h"
 #include "bench/table_generator.h"
 #include "dbf/collation.h"
 #include "dbf/filter_values.h"
@@ -70,8 +67,6 @@ constexpr const char* kFilter = "ORAS = 'Cluj' AND SUMA > 100";
 constexpr const char* kSortList = "ORAS;SUMA DESC";
 constexpr const char* kSortText = "ORAS,SUMA DESC";
 
-using TClock = std::chrono::steady_clock;
-
 struct TOptions {
   uint32_t Records = 1'000'000;
   std::vector<TBenchFormat> Formats{TBenchFormat::VisualFoxPro, TBenchFormat::dBase3};
@@ -96,10 +91,10 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
     }
     if (i + 1 >= argc) return false;
     const std::string_view value = argv[++i];
-    const long number = std::strtol(argv[i], nullptr, 10);
-    if (arg == "--records" && number > 0 && number <= 50'000'000) {
+    unsigned long long number = 0;
+    if (arg == "--records" && ParseNumber(argv[i], 50'000'000, number)) {
       options.Records = static_cast<uint32_t>(number);
-    } else if (arg == "--runs" && number > 0 && number <= 100) {
+    } else if (arg == "--runs" && ParseNumber(argv[i], 100, number)) {
       options.Runs = static_cast<int>(number);
     } else if (arg == "--format" && value == "vfp") {
       options.Formats = {TBenchFormat::VisualFoxPro};
@@ -135,34 +130,20 @@ struct TMeasure {
   size_t PeakExtraBytes = 0;
 };
 
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 template <class Prepare, class Step>
 TMeasure Measure(int runs, Prepare prepare, Step step) {
-  std::vector<double> times, cpuTimes;
+  TTimings timings;
   TMeasure measure;
   for (int i = 0; i < runs; ++i) {
     auto subject = prepare();
     const size_t before = gHeapInUse.load();
     gHeapPeak = before;
-    const TClock::time_point start = TClock::now();
-    const double cpuStart = CpuSeconds();
-    step(*subject);
-    cpuTimes.push_back(CpuSeconds() - cpuStart);
-    times.push_back(std::chrono::duration<double>(TClock::now() - start).count());
+    timings.Add(TimeOnce([&] { step(*subject); }));
     measure.PeakExtraBytes = std::max(measure.PeakExtraBytes, gHeapPeak.load() - before);
   }
-  measure.Seconds = Median(times);
-  measure.CpuSeconds = Median(cpuTimes);
+  const TTiming median = timings.Median();
+  measure.Seconds = median.Wall;
+  measure.CpuSeconds = median.Cpu;
   return measure;
 }
 
@@ -325,19 +306,13 @@ int main(int argc, char** argv) {
   // The collation of the Romanian users the tool is written for, unless the
   // caller chose one.
   setenv("LC_COLLATE", "ro_RO.UTF-8", 0);
-  const std::string folder = (std::filesystem::temp_directory_path() /
-                              ("lumbra-filter-sort-bench-" + std::to_string(getpid())))
-                                 .string();
-  std::filesystem::create_directories(folder);
-  int code = 0;
   try {
+    const TWorkFolder folder("", "lumbra-filter-sort-bench");
     for (const TBenchFormat format : options.Formats)
-      BenchFormat(format, options, folder);
+      BenchFormat(format, options, folder.Path());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "lumbra-filter-sort-bench: %s\n", e.what());
-    code = 1;
+    return 1;
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-  return code;
+  return 0;
 }

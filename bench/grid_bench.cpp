@@ -4,19 +4,17 @@
 // of a screen of 40 rows by 12 columns, as the grid paints it, at random
 // positions and at positions from the top of the table to its bottom.
 // Prints one figure a line: "<figure> <value> <unit>".
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/exception.h"
+#include "bench/bench_support.h"
 #include "bench/table_generator.h"
 #include "fields/grid_model.h"
 #include "fields/regional_settings.h"
@@ -47,12 +45,6 @@ void PrintUsage(std::FILE* to) {
       to);
 }
 
-bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value) {
-  char* end = nullptr;
-  value = std::strtoull(text, &end, 10);
-  return end != text && *end == '\0' && value >= 1 && value <= most;
-}
-
 // Returns false (after a message) when the arguments are not understood.
 bool ParseArguments(int argc, char** argv, TOptions& options) {
   for (int i = 1; i < argc; ++i) {
@@ -80,33 +72,6 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
   return true;
 }
 
-// The given folder, or a fresh temporary one that is removed at the end.
-class TWorkFolder {
- public:
-  explicit TWorkFolder(std::string folder) : FPath(std::move(folder)) {
-    if (!FPath.empty()) {
-      std::filesystem::create_directories(FPath);
-      return;
-    }
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "lumbra-grid-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Exception("cannot make a temporary folder");
-    FPath = pattern;
-    FRemove = true;
-  }
-  ~TWorkFolder() {
-    std::error_code ignored;
-    if (FRemove) std::filesystem::remove_all(FPath, ignored);
-  }
-  TWorkFolder(const TWorkFolder&) = delete;
-  TWorkFolder& operator=(const TWorkFolder&) = delete;
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-  bool FRemove = false;
-};
-
 // The window's 11-pixel font, as a fixed advance per character: the widths
 // do not change what is read.
 class TFixedFont : public IFontMetrics {
@@ -114,10 +79,6 @@ class TFixedFont : public IFontMetrics {
   int TextWidth(std::string_view text) const override { return 6 * static_cast<int>(text.size()); }
   int TextHeight(std::string_view) const override { return 13; }
 };
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 // Reads one screen as the grid paints it: the table moves to the top row,
 // then every cell's text is asked for, row by row.
@@ -149,10 +110,10 @@ void Print(const char* figure, const TSpread& spread) {
 }
 
 void Run(const TOptions& options) {
-  TWorkFolder folder(options.Folder);
+  TWorkFolder folder(options.Folder, "lumbra-grid-bench");
   auto start = std::chrono::steady_clock::now();
   GenerateTable(folder.Path(), "grid", TBenchFormat::VisualFoxPro, options.Records, kSeed);
-  std::printf("generate_s %.3f s\n", Seconds(start));
+  std::printf("generate_s %.3f s\n", SecondsSince(start));
 
   TRegionalSettings settings = TRegionalSettings::FromEnvironment();
   TADOConnection connection("Conn");
@@ -169,7 +130,7 @@ void Run(const TOptions& options) {
   grid.LayOut();
   const int32_t rows = grid.RowCount();
   ReadScreen(grid, 0);
-  std::printf("open_and_first_screen_ms %.3f ms\n", Seconds(start) * 1e3);
+  std::printf("open_and_first_screen_ms %.3f ms\n", SecondsSince(start) * 1e3);
   std::printf("records_shown %d records\n", rows);
   std::printf("columns %zu columns\n", grid.Columns().size());
   if (grid.Columns().size() < kScreenColumns || rows < kScreenRows) {
@@ -185,7 +146,7 @@ void Run(const TOptions& options) {
     const int32_t top = anywhere(random);
     start = std::chrono::steady_clock::now();
     characters += ReadScreen(grid, top);
-    times.push_back(Seconds(start));
+    times.push_back(SecondsSince(start));
   }
   Print("random_screen", SpreadOf(times));
 
@@ -196,7 +157,7 @@ void Run(const TOptions& options) {
                                           std::max(options.Positions - 1, 1));
     start = std::chrono::steady_clock::now();
     characters += ReadScreen(grid, top);
-    times.push_back(Seconds(start));
+    times.push_back(SecondsSince(start));
   }
   Print("top_to_bottom_screen", SpreadOf(times));
   // Keeps the reads from being optimised away and shows they read something.

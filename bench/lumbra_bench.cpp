@@ -1,28 +1,30 @@
 // lumbra-bench: writes large generated tables and times the engine over them:
-// opening, decoding every value, the provider's sequential walk, and the floor
-// those are measured against (reading the bytes, touching every field byte).
+// opening, decoding every value, the provider's sequential walk, reading every
+// field's text as the grid shows it (AsString), and the floor those are
+// measured against (reading the bytes, touching every field byte).
 // Prints one figure a line: "<format>_<records>_<figure> <value> <unit>".
 #include <fcntl.h>
-#include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/exception.h"
 #include "base/variant.h"
+#include "bench/bench_support.h"
 #include "bench/table_generator.h"
 #include "dbf/table.h"
+#include "fields/regional_settings.h"
+#include "tables/data_access.h"
 #include "tables/provider/provider.h"
+#include "tables/slots.h"
 
 namespace lumbra {
 namespace {
@@ -33,8 +35,6 @@ constexpr int kOpenRuns = 21;
 // The tables are written in the code page a Romanian user's machine reads
 // unmarked tables in.
 constexpr int kCodePage = 1250;
-
-using TClock = std::chrono::steady_clock;
 
 struct TOptions {
   uint32_t Records = 1'000'000;
@@ -72,9 +72,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
     }
     const std::string_view value = argv[++i];
     if (arg == "--records") {
-      char* end = nullptr;
-      const unsigned long long n = std::strtoull(argv[i], &end, 10);
-      if (end == argv[i] || *end != '\0' || n == 0 || n > 100'000'000) {
+      unsigned long long n = 0;
+      if (!ParseNumber(argv[i], 100'000'000, n)) {
         std::fprintf(stderr, "lumbra-bench: --records takes a number from 1 to 100000000\n");
         return false;
       }
@@ -99,38 +98,6 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
   }
   return true;
 }
-
-// The folder the tables go to; a temporary one is removed with its files.
-class TWorkFolder {
- public:
-  explicit TWorkFolder(const std::string& requested) {
-    if (!requested.empty()) {
-      std::filesystem::create_directories(requested);
-      FPath = requested;
-      return;
-    }
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumbra-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw Exception("Cannot create a temporary folder: " + std::string(std::strerror(errno)));
-    }
-    FPath = pattern;
-    FTemporary = true;
-  }
-  ~TWorkFolder() {
-    if (FTemporary) {
-      std::error_code ignored;
-      std::filesystem::remove_all(FPath, ignored);
-    }
-  }
-  TWorkFolder(const TWorkFolder&) = delete;
-  TWorkFolder& operator=(const TWorkFolder&) = delete;
-
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-  bool FTemporary = false;
-};
 
 // A read-only descriptor for the floor measurements, outside the engine.
 class TRawFile {
@@ -162,58 +129,6 @@ class TRawFile {
  private:
   int FFd;
 };
-
-// Elapsed time, and the processor time the process used meanwhile: on a
-// machine shared with other work the second is the steadier of the two.
-struct TTiming {
-  double Wall = 0;
-  double Cpu = 0;
-};
-
-double CpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-template <typename F>
-TTiming TimeOnce(F&& run) {
-  const TClock::time_point start = TClock::now();
-  const double cpuStart = CpuSeconds();
-  run();
-  return {std::chrono::duration<double>(TClock::now() - start).count(), CpuSeconds() - cpuStart};
-}
-
-// How many times the floor's time t took, in each measure.
-TTiming Ratio(const TTiming& t, const TTiming& floor) {
-  return {t.Wall / floor.Wall, t.Cpu / floor.Cpu};
-}
-
-// Collects the timings of repeated runs.
-class TTimings {
- public:
-  void Add(const TTiming& t) {
-    FWall.push_back(t.Wall);
-    FCpu.push_back(t.Cpu);
-  }
-  // The median of each measure separately. Requires at least one timing.
-  TTiming Median() {
-    std::sort(FWall.begin(), FWall.end());
-    std::sort(FCpu.begin(), FCpu.end());
-    return {FWall[FWall.size() / 2], FCpu[FCpu.size() / 2]};
-  }
-
- private:
-  std::vector<double> FWall, FCpu;
-};
-
-template <typename F>
-TTiming MedianTiming(int runs, F&& run) {
-  TTimings timings;
-  for (int i = 0; i < runs; ++i)
-    timings.Add(TimeOnce(run));
-  return timings.Median();
-}
 
 // Every byte of the file, front to back, in 1 MiB preads.
 void ReadWholeFile(const TRawFile& file, std::vector<char>& buffer) {
@@ -284,6 +199,36 @@ uint64_t WalkRecordset(TProviderRecordset& recordset) {
   }
   return visited;
 }
+
+// First, then every field's AsString and Next until Eof: the texts the grid
+// shows, read as the window's table reads them. Returns the bytes of text.
+uint64_t ReadEveryText(TADOTable& table) {
+  const TFields& fields = table.Fields();
+  uint64_t bytes = 0;
+  for (table.First(); !table.Eof(); table.Next()) {
+    for (const auto& field : fields)
+      bytes += field->AsString().size();
+  }
+  return bytes;
+}
+
+// A table opened as the window opens a slot.
+class TWindowTable {
+ public:
+  TWindowTable(const std::string& folder, const std::string& name)
+      : FTable("AT", FConnection, FSettings) {
+    FConnection.SetConnectionString(NormalConnectionString(folder + "/"));
+    FConnection.Provider().Options().DefaultCodePage = kCodePage;
+    FTable.TableName = name;
+    FTable.Open();
+  }
+  TADOTable& Table() { return FTable; }
+
+ private:
+  TRegionalSettings FSettings = TRegionalSettings::FromEnvironment();
+  TADOConnection FConnection{"Conn"};
+  TADOTable FTable;
+};
 
 class TReport {
  public:
@@ -389,8 +334,10 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
   const uint32_t live = generated.Records - generated.Deleted;
   // The floor and the decoding take turns, so that a change in the machine's
   // load falls on both alike; each ratio is the median of the runs' ratios.
-  TTimings touches, decodes, decodesWithoutMemo, walks;
-  TTimings decodeRatios, decodeWithoutMemoRatios, walkRatios;
+  TTimings touches, decodes, decodesWithoutMemo, walks, texts;
+  TTimings decodeRatios, decodeWithoutMemoRatios, walkRatios, textRatios;
+  TWindowTable windowTable(folder, name);
+  uint64_t textBytes = 0;
   for (int run = 0; run < runs; ++run) {
     const TTiming touch = TimeOnce([&] {
       checksum =
@@ -415,6 +362,9 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
     }
     walks.Add(walk);
     walkRatios.Add(Ratio(walk, touch));
+    const TTiming text = TimeOnce([&] { textBytes = ReadEveryText(windowTable.Table()); });
+    texts.Add(text);
+    textRatios.Add(Ratio(text, touch));
   }
 
   const TTiming touch = touches.Median();
@@ -431,6 +381,9 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
   report.PrintTiming("walk", walk);
   report.Print("walk_records_per_s", live / walk.Wall, 0, "records/s");
   report.PrintRatio("walk", walkRatios.Median());
+  report.PrintTiming("text", texts.Median());
+  report.Print("text_mb", static_cast<double>(textBytes) / 1e6, 1, "MB");
+  report.PrintRatio("text", textRatios.Median());
 
   if (!options.PerField) return;
   // Each column alone, RecordAt included: where the decoding time goes.
@@ -452,7 +405,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const TWorkFolder folder(options.Folder);
+    const TWorkFolder folder(options.Folder, "lumbra-bench");
     for (const TBenchFormat format : options.Formats)
       BenchFormat(format, options, folder.Path());
   } catch (const std::exception& e) {

@@ -5,14 +5,9 @@
 // another order and ten more, so that all of its sections are computed.
 // Prints one figure a line: "<figure> <value> <unit>". Both wall-clock and
 // processor time are given: on a shared machine the first follows the load.
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -23,6 +18,7 @@
 #include "analysis/line_sink.h"
 #include "analysis/structure_report.h"
 #include "base/exception.h"
+#include "bench/bench_support.h"
 #include "bench/table_generator.h"
 #include "dbf/code_page.h"
 #include "fields/regional_settings.h"
@@ -53,12 +49,6 @@ void PrintUsage(std::FILE* to) {
       to);
 }
 
-bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value) {
-  char* end = nullptr;
-  value = std::strtoull(text, &end, 10);
-  return end != text && *end == '\0' && value >= 1 && value <= most;
-}
-
 // Returns false (after a message) when the arguments are not understood.
 bool ParseArguments(int argc, char** argv, TOptions& options) {
   for (int i = 1; i < argc; ++i) {
@@ -85,61 +75,6 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
     }
   }
   return true;
-}
-
-// The given folder, or a fresh temporary one that is removed at the end.
-class TWorkFolder {
- public:
-  explicit TWorkFolder(std::string folder) : FPath(std::move(folder)) {
-    if (!FPath.empty()) {
-      std::filesystem::create_directories(FPath);
-      return;
-    }
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "lumbra-reports-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Exception("cannot make a temporary folder");
-    FPath = pattern;
-    FRemove = true;
-  }
-  ~TWorkFolder() {
-    std::error_code ignored;
-    if (FRemove) std::filesystem::remove_all(FPath, ignored);
-  }
-  TWorkFolder(const TWorkFolder&) = delete;
-  TWorkFolder& operator=(const TWorkFolder&) = delete;
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-  bool FRemove = false;
-};
-
-struct TTimes {
-  double Wall = 0;
-  double Processor = 0;
-};
-
-double ProcessorSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// The medians of runs calls of run.
-template <typename F>
-TTimes MedianTimes(int runs, F&& run) {
-  std::vector<double> wall;
-  std::vector<double> processor;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    const double processorStart = ProcessorSeconds();
-    run();
-    processor.push_back(ProcessorSeconds() - processorStart);
-    wall.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(wall.begin(), wall.end());
-  std::sort(processor.begin(), processor.end());
-  return {wall[wall.size() / 2], processor[processor.size() / 2]};
 }
 
 // Counts the lines, as the memo would hold them.
@@ -182,14 +117,14 @@ void BenchDistinct(const TOptions& options, const std::string& folder) {
   TOpenTable open(folder, "distinct", 1250);
   TDataSource dataSource1(open.Table());
   TCountingSink memo;
-  const TTimes times = MedianTimes(options.DistinctRuns, [&] {
+  const TTiming times = MedianTiming(options.DistinctRuns, [&] {
     AnalyzeDistinctPerColumn(open.Table(), dataSource1, ShowNotice, memo);
   });
   std::printf("distinct_records %u records\n", generated.Records - generated.Deleted);
   std::printf("distinct_columns %zu columns\n", open.Table().Fields().size());
   std::printf("distinct_report_lines %zu lines\n", memo.Lines());
   std::printf("distinct_s %.3f s\n", times.Wall);
-  std::printf("distinct_processor_s %.3f s\n", times.Processor);
+  std::printf("distinct_processor_s %.3f s\n", times.Cpu);
 }
 
 struct TColumnSpec {
@@ -253,13 +188,13 @@ void BenchStructure(const std::string& folder) {
   TOpenTable at(folder, "wide1", 1252);
   TOpenTable at2(folder, "wide2", 1252);
   TCountingSink memo;
-  const TTimes times = MedianTimes(
+  const TTiming times = MedianTiming(
       kStructureRuns, [&] { CompareStructure(at.Table(), at2.Table(), ShowNotice, memo); });
   std::printf("structure_columns_dbf1 %d columns\n", kStructureColumns);
   std::printf("structure_columns_dbf2 %d columns\n", kStructureColumns + kStructureExtraColumns);
   std::printf("structure_report_lines %zu lines\n", memo.Lines());
   std::printf("structure_ms %.3f ms\n", 1e3 * times.Wall);
-  std::printf("structure_processor_ms %.3f ms\n", 1e3 * times.Processor);
+  std::printf("structure_processor_ms %.3f ms\n", 1e3 * times.Cpu);
 }
 
 }  // namespace
@@ -273,7 +208,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const TWorkFolder folder(options.Folder);
+    const TWorkFolder folder(options.Folder, "lumbra-reports-bench");
     BenchStructure(folder.Path());
     BenchDistinct(options, folder.Path());
   } catch (const std::exception& e) {

@@ -1,0 +1,84 @@
+// What the benchmark programs share: timing a step by wall clock and by
+// processor time, medians of repeated runs, the folder the generated tables
+// go to, and the parsing of numeric options.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace lumbra {
+
+// Elapsed time, and the processor time the process used meanwhile: on a
+// machine shared with other work the second is the steadier of the two.
+struct TTiming {
+  double Wall = 0;
+  double Cpu = 0;
+};
+
+// The processor time this process has used so far, in seconds.
+double CpuSeconds();
+
+// Seconds elapsed on the steady clock since since.
+double SecondsSince(std::chrono::steady_clock::time_point since);
+
+template <typename F>
+TTiming TimeOnce(F&& run) {
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = CpuSeconds();
+  run();
+  const double cpu = CpuSeconds() - cpuStart;
+  return {SecondsSince(start), cpu};
+}
+
+// How many times floor's time t took, in each measure.
+TTiming Ratio(const TTiming& t, const TTiming& floor);
+
+// The middle value (the upper one of an even count). Requires values not empty.
+double Median(std::vector<double> values);
+
+// Collects the timings of repeated runs.
+class TTimings {
+ public:
+  void Add(const TTiming& t) {
+    FWall.push_back(t.Wall);
+    FCpu.push_back(t.Cpu);
+  }
+  // The median of each measure separately. Requires at least one timing.
+  TTiming Median() const;
+
+ private:
+  std::vector<double> FWall, FCpu;
+};
+
+template <typename F>
+TTiming MedianTiming(int runs, F&& run) {
+  TTimings timings;
+  for (int i = 0; i < runs; ++i)
+    timings.Add(TimeOnce(run));
+  return timings.Median();
+}
+
+// The folder a benchmark writes its tables to: the requested one, created when
+// missing and kept, or, when requested is empty, a fresh temporary folder named
+// after prefix that is removed with its files at the end. Throws Exception when
+// the folder cannot be made.
+class TWorkFolder {
+ public:
+  TWorkFolder(const std::string& requested, const std::string& prefix);
+  ~TWorkFolder();
+  TWorkFolder(const TWorkFolder&) = delete;
+  TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+  const std::string& Path() const { return FPath; }
+
+ private:
+  std::string FPath;
+  bool FTemporary = false;
+};
+
+// Reads a whole decimal number from 1 to most into value; false when text is
+// anything else.
+bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value);
+
+}  // namespace lumbra
