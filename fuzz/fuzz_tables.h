@@ -1,0 +1,35 @@
+// What the fuzz targets share: how a table target's input splits into a
+// table and its memo file, the fixed table the filter and sort targets run
+// over, and the tables the seed corpus starts from.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbf/table.h"
+#include "tests/support/dbf_builder.h"
+
+namespace lumbra::fuzz {
+
+// A table target's input: a 4-byte little-endian length, that many bytes of
+// table (fewer when the input ends first), and the memo file in the rest.
+// No bytes after the table means no memo file.
+struct TTableInput {
+  std::string Table;
+  std::string Memo;
+  bool HasMemo = false;
+};
+TTableInput SplitTableInput(const uint8_t* data, size_t size);
+std::string JoinTableInput(const test::TBuiltTable& built);
+
+// The table the filter and sort targets run over: a Visual FoxPro table with
+// a column of every family, Nulls, a deleted record and a memo file.
+std::unique_ptr<TDbfTable> OpenQueryTable();
+
+// Tables of every format the builder writes, each with its memo file.
+std::vector<test::TTableSpec> SeedTables();
+
+}  // namespace lumbra::fuzz
