@@ -2,8 +2,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +14,8 @@
 #include "base/exception.h"
 #include "base/text.h"
 #include "cli/command_line.h"
+#include "cli/lumbra_version.h"
+#include "cli/output.h"
 #include "cli/value_text.h"
 #include "dbf/code_page.h"
 #include "fields/field_types.h"
@@ -27,21 +29,37 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// The first table's sort list and filter, as typed into the window's Edit2
-// and Edit1: "--sort LIST" and "--filter TEXT" of the commands that read its
-// records.
-struct TTableSettings {
+// How a command opens its tables: the first table's sort list and filter, as
+// typed into the window's Edit2 and Edit1 ("--sort LIST", "--filter TEXT" of
+// the commands that read its records), and "--codepage N", the code page the
+// tables are read in whatever their header says (0: as the header says).
+struct TOpenSettings {
   std::string Sort;
   std::optional<std::string> Filter;
+  int CodePage = 0;
 };
 
 const char* const kSortOption = "sort";
 const char* const kFilterOption = "filter";
+const char* const kCodePageOption = "codepage";
 
-TTableSettings TableSettingsOf(const TCommandLine& line) {
-  TTableSettings settings;
+int CodePageOf(const TCommandLine& line) {
+  if (!line.Has(kCodePageOption)) return 0;
+  const std::string text = line.Option(kCodePageOption);
+  int codePage = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), codePage);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !IsSupportedCodePage(codePage)) {
+    throw EUsageError("unknown code page '" + text + "' (a number such as 437, 852 or 1252)");
+  }
+  return codePage;
+}
+
+TOpenSettings OpenSettingsOf(const TCommandLine& line) {
+  TOpenSettings settings;
   settings.Sort = line.Option(kSortOption);
   if (line.Has(kFilterOption)) settings.Filter = line.Option(kFilterOption);
+  settings.CodePage = CodePageOf(line);
   return settings;
 }
 
@@ -52,7 +70,7 @@ TTableSettings TableSettingsOf(const TCommandLine& line) {
 // showing the table unfiltered.
 class TOpenFile {
  public:
-  explicit TOpenFile(const std::string& path, const TTableSettings& settings = {})
+  TOpenFile(const std::string& path, const TOpenSettings& settings)
       : FSettings(TRegionalSettings::FromEnvironment()), FTable("AT", FConnection, FSettings) {
     const std::string folder = FolderOfPath(path);
     std::string name = path.substr(folder.size());
@@ -61,6 +79,7 @@ class TOpenFile {
     }
     FConnection.SetConnectionString(NormalConnectionString(folder));
     FConnection.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
+    FConnection.Provider().Options().CodePageOverride = settings.CodePage;
     FTable.TableName = name;
     FTable.IndexFieldNames = settings.Sort;
     if (settings.Filter) {
@@ -84,10 +103,6 @@ class TOpenFile {
   TADOConnection FConnection{"Conn"};
   TADOTable FTable;
 };
-
-void WriteOut(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
 
 void ListColumns(TProviderRecordset& rs) {
   std::string out;
@@ -191,13 +206,13 @@ void DumpTexts(TADOTable& table, bool display) {
 }
 
 int RunColumns(const TCommandLine& line) {
-  TOpenFile file(line.Files[0]);
+  TOpenFile file(line.Files[0], OpenSettingsOf(line));
   ListColumns(file.Recordset());
   return 0;
 }
 
 int RunFields(const TCommandLine& line) {
-  TOpenFile file(line.Files[0]);
+  TOpenFile file(line.Files[0], OpenSettingsOf(line));
   ListFields(file.Table());
   return 0;
 }
@@ -213,7 +228,7 @@ int RunDump(const TCommandLine& line) {
   if (format != "jsonl" && format != "csv") {
     throw EUsageError("unknown --format '" + format + "' (jsonl or csv)");
   }
-  TOpenFile file(line.Files[0], TableSettingsOf(line));
+  TOpenFile file(line.Files[0], OpenSettingsOf(line));
   if (!values.empty()) {
     DumpTexts(file.Table(), values == "display");
   } else {
@@ -229,17 +244,18 @@ void ShowNotice(const std::string& text) {
 }
 
 int RunStructure(const TCommandLine& line) {
-  TOpenFile first(line.Files[0]);
-  TOpenFile second(line.Files[1]);
-  TStreamLineSink out(stdout);
+  const TOpenSettings settings = OpenSettingsOf(line);
+  TOpenFile first(line.Files[0], settings);
+  TOpenFile second(line.Files[1], settings);
+  TStdoutLineSink out;
   CompareStructure(first.Table(), second.Table(), ShowNotice, out);
   return 0;
 }
 
 int RunDistinct(const TCommandLine& line) {
-  TOpenFile file(line.Files[0], TableSettingsOf(line));
+  TOpenFile file(line.Files[0], OpenSettingsOf(line));
   TDataSource dataSource1(file.Table());
-  TStreamLineSink out(stdout);
+  TStdoutLineSink out;
   AnalyzeDistinctPerColumn(file.Table(), dataSource1, ShowNotice, out);
   return 0;
 }
@@ -258,6 +274,7 @@ int RunEmpty(const TCommandLine& line) {
   const TRegionalSettings settings = TRegionalSettings::FromEnvironment();
   TTableSlots slots(view, settings);
   slots.Conn.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
+  slots.Conn.Provider().Options().CodePageOverride = CodePageOf(line);
   slots.DeschideDbf1(path);
   // The window's table name stops at the file name's first ".", so it may
   // name another table of the folder; empty only the file that was named.
@@ -273,11 +290,37 @@ int RunEmpty(const TCommandLine& line) {
   return 0;
 }
 
+struct TOptionHelp {
+  const char* Name;
+  const char* Help;  // the option with its value, then what it does
+};
+
+// Every option a command may take, in the order the help lists them.
+const std::vector<TOptionHelp>& OptionHelps() {
+  static const std::vector<TOptionHelp> helps = {
+      {"format", "--format jsonl|csv        JSON lines (the default) or CSV with a header row"},
+      {"values",
+       "--values string|display   the fields' texts instead: as strings, or as the grid\n"
+       "                            shows them"},
+      {kFilterOption,
+       "--filter TEXT             only the records TEXT holds for, as the window's\n"
+       "                            \"Filtreaza\" does, e.g. \"ORAS = 'Cluj' AND SUMA > 100\""},
+      {kSortOption,
+       "--sort LIST               the records in the order of LIST, as the window's\n"
+       "                            \"Sort by..\" does, e.g. \"ORAS;SUMA DESC\""},
+      {kCodePageOption,
+       "--codepage N              read the table's texts in code page N (437, 852, 1250,\n"
+       "                            1252, 65001, ...) whatever its header says"},
+  };
+  return helps;
+}
+
 struct TCommand {
   const char* Name;
   size_t FileCount;
-  std::vector<std::string> Options;
-  const char* Help;
+  std::vector<std::string> Options;  // --codepage is every command's
+  const char* Synopsis;
+  const char* Description;
   int (*Run)(const TCommandLine&);
 };
 
@@ -286,87 +329,149 @@ const std::vector<TCommand>& Commands() {
       {"columns",
        1,
        {},
-       "columns FILE\n      one line per column: name, column type number, "
-       "defined size, precision,\n      scale, attributes, 1 or 0 for auto-increment",
+       "columns FILE",
+       "one line per column: name, column type number, defined size, precision,\n"
+       "scale, attributes, 1 or 0 for auto-increment",
        RunColumns},
       {"distinct",
        1,
        {kFilterOption, kSortOption},
-       "distinct FILE [--filter TEXT] [--sort LIST]\n      the distinct values report of the "
-       "window's \"Analiza distinct per coloane\"",
+       "distinct FILE [--filter TEXT] [--sort LIST]",
+       "the distinct values report of the window's \"Analiza distinct per coloane\"",
        RunDistinct},
       {"dump",
        1,
        {"format", "values", kFilterOption, kSortOption},
-       "dump FILE [--format jsonl|csv] [--values string|display] [--filter TEXT] [--sort LIST]\n"
-       "      every visible record: JSON lines or CSV of the values, or with --values a\n"
-       "      tab-separated line of the fields' texts under a line of field names",
+       "dump FILE [--format jsonl|csv] [--values string|display] [--filter TEXT]\n"
+       "     [--sort LIST]",
+       "every visible record: JSON lines or CSV of the values, or with --values a\n"
+       "tab-separated line of the fields' texts under a line of field names",
        RunDump},
       {"empty",
        1,
        {},
-       "empty FILE\n      deletes every record of the table and packs its files, as the window's "
-       "\"Goleste\n      Baza\" does",
+       "empty FILE",
+       "deletes every record of the table and packs its files, as the window's\n"
+       "\"Goleste Baza\" does",
        RunEmpty},
       {"fields",
        1,
        {},
-       "fields FILE\n      one line per field: name, field type, size, class",
+       "fields FILE",
+       "one line per field: name, field type, size, class",
        RunFields},
       {"structure",
        2,
        {},
-       "structure FILE1 FILE2\n      the structure comparison report of the window's \"Compara "
-       "structura\n      DBF-urilor deschise\"",
+       "structure FILE1 FILE2",
+       "the structure comparison report of the window's \"Compara structura\n"
+       "DBF-urilor deschise\"",
        RunStructure},
   };
   return commands;
 }
 
+// text with every line after the first indented by indent blanks.
+std::string Indented(const std::string& text, const std::string& indent) {
+  std::string out;
+  for (char c : text) {
+    out.push_back(c);
+    if (c == '\n') out += indent;
+  }
+  return out;
+}
+
+void AppendOptionHelp(std::string& text, const char* name) {
+  for (const TOptionHelp& o : OptionHelps()) {
+    if (name == std::string(o.Name)) text += std::string("  ") + o.Help + "\n";
+  }
+}
+
+const char* const kFlagsHelp =
+    "  --help                    show this text and exit\n"
+    "  --version                 show the program's version and exit\n";
+
+const char* const kExitCodesHelp =
+    "Exit codes: 0 success, 1 the table cannot be read or written (the reason goes\n"
+    "to standard error), 2 a wrong command line.\n";
+
 std::string Usage() {
-  std::string text = "Usage: lumbra-cli COMMAND FILE... [OPTIONS]\n\nCommands:\n";
-  for (const TCommand& c : Commands())
-    text += std::string("  ") + c.Help + "\n";
-  text +=
-      "\n  --filter TEXT  keep the records TEXT holds for, as the window's \"Filtreaza\" does,\n"
-      "                 e.g. \"ORAS = 'Cluj' AND SUMA > 100\"\n"
-      "  --sort LIST    order the records by LIST, as the window's \"Sort by..\" does,\n"
-      "                 e.g. \"ORAS;SUMA DESC\"\n";
-  text += "\n  --help      show this text\n";
+  std::string text =
+      "Usage: lumbra-cli COMMAND FILE... [OPTIONS]\n"
+      "Reads dBase and FoxPro tables (.dbf with their .fpt/.dbt memo files).\n\nCommands:\n";
+  for (const TCommand& c : Commands()) {
+    text +=
+        "  " + Indented(c.Synopsis, "  ") + "\n      " + Indented(c.Description, "      ") + "\n";
+  }
+  text += "\nOptions:\n";
+  for (const TOptionHelp& o : OptionHelps())
+    AppendOptionHelp(text, o.Name);
+  text += kFlagsHelp;
+  text += "\n'lumbra-cli COMMAND --help' shows one command's options.\n";
+  text += kExitCodesHelp;
   return text;
 }
 
-int Run(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(Usage().c_str(), stdout);
-      return 0;
+std::string CommandUsage(const TCommand& command) {
+  std::string text = "Usage: lumbra-cli " + Indented(command.Synopsis, "       ") +
+                     " [--codepage N]\n\n" + command.Description + "\n\nOptions:\n";
+  for (const std::string& name : command.Options)
+    AppendOptionHelp(text, name.c_str());
+  AppendOptionHelp(text, kCodePageOption);
+  text += kFlagsHelp;
+  text += "\n";
+  text += kExitCodesHelp;
+  return text;
+}
+
+const TCommand& CommandNamed(const std::string& name) {
+  for (const TCommand& c : Commands()) {
+    if (name == c.Name) return c;
+  }
+  throw EUsageError("unknown command '" + name + "'");
+}
+
+int RunCommandLine(const TCommandLine& line) {
+  if (line.Version) {
+    WriteOut("lumbra-cli " + std::string(kLumbraVersion) + "\n");
+    return 0;
+  }
+  if (line.Help) {
+    WriteOut(line.Command.empty() ? Usage() : CommandUsage(CommandNamed(line.Command)));
+    return 0;
+  }
+  const TCommand& command = CommandNamed(line.Command);
+  if (line.Files.size() != command.FileCount) {
+    throw EUsageError(line.Command + " takes " + std::to_string(command.FileCount) +
+                      (command.FileCount == 1 ? " FILE" : " FILEs"));
+  }
+  for (const auto& [name, value] : line.Options) {
+    if (name != kCodePageOption &&
+        std::find(command.Options.begin(), command.Options.end(), name) == command.Options.end()) {
+      throw EUsageError("--" + name + " does not belong to " + line.Command);
     }
   }
+  // A wrong code page is a wrong command line, found before any file is read.
+  CodePageOf(line);
+  return command.Run(line);
+}
+
+int Run(int argc, char** argv) {
+  IgnoreBrokenPipes();
   try {
-    const TCommandLine line = ParseCommandLine(argc, argv);
-    const TCommand* command = nullptr;
-    for (const TCommand& c : Commands()) {
-      if (line.Command == c.Name) command = &c;
-    }
-    if (command == nullptr) throw EUsageError("unknown command '" + line.Command + "'");
-    if (line.Files.size() != command->FileCount) {
-      throw EUsageError(line.Command + " takes " + std::to_string(command->FileCount) +
-                        (command->FileCount == 1 ? " FILE" : " FILEs"));
-    }
-    for (const auto& [name, value] : line.Options) {
-      if (std::find(command->Options.begin(), command->Options.end(), name) ==
-          command->Options.end()) {
-        throw EUsageError("--" + name + " does not belong to " + line.Command);
-      }
-    }
-    const int code = command->Run(line);
-    return std::fflush(stdout) == 0 ? code : kExitFailure;
+    const int code = RunCommandLine(ParseCommandLine(argc, argv));
+    FlushOut();
+    return code;
+  } catch (const EOutputClosed&) {
+    // The reader took what it wanted ("lumbra-cli dump big.dbf | head -1").
+    return 0;
   } catch (const EUsageError& e) {
     std::fprintf(stderr, "lumbra-cli: %s\nTry 'lumbra-cli --help' for the commands.\n",
                  e.Message().c_str());
     return kExitUsage;
   } catch (const Exception& e) {
+    // What was written so far goes out before the reason it stops there;
+    // a second failure to write it changes nothing.
     std::fflush(stdout);
     std::fprintf(stderr, "lumbra-cli: %s\n", e.Message().c_str());
     return kExitFailure;

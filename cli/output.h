@@ -1,0 +1,37 @@
+// Standard output with every write checked: a reader that stops early ends
+// the command at once and quietly, any other write failure is an error.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "analysis/line_sink.h"
+#include "base/exception.h"
+
+namespace lumbra {
+
+// Standard output was closed by its reader (a pipe into "head"); not a
+// failure of the command, so nothing is said and the exit code is 0.
+LUMBRA_DECLARE_EXCEPTION(EOutputClosed, Exception);
+
+// Makes a closed pipe a write error (EPIPE) instead of a signal that kills the
+// program, whatever disposition it inherited. Call once, first.
+void IgnoreBrokenPipes();
+
+// Writes text to standard output. Throws EOutputClosed when the reader has
+// gone, Exception "cannot write to standard output: <reason>" on any other
+// failure (a full disk).
+void WriteOut(std::string_view text);
+// Flushes standard output; throws as WriteOut.
+void FlushOut();
+
+// A report's lines written to standard output through WriteOut.
+class TStdoutLineSink : public ILineSink {
+ public:
+  // Standard output cannot take back what was written.
+  void Clear() override {}
+  void Append(const std::string& text) override;
+  void Assign(const TStringList& lines) override;
+};
+
+}  // namespace lumbra
