@@ -232,8 +232,8 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
 
   const TMeasure filter =
       Measure(options.Runs, fresh, [](TProviderRecordset& rs) { rs.SetFilter(kFilter); });
-  report.Print("filter_ms", filter.Seconds * 1e3, 1, "ms");
-  report.Print("filter_cpu_ms", filter.CpuSeconds * 1e3, 1, "ms");
+  report.Print("filter_ms", filter.Seconds * 1e3, 3, "ms");
+  report.Print("filter_cpu_ms", filter.CpuSeconds * 1e3, 3, "ms");
   report.Print("filter_extra_bytes_per_record", PerRecord(filter.PeakExtraBytes, live), 2, "B");
   auto filtered = fresh();
   filtered->SetFilter(kFilter);
@@ -245,8 +245,8 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
 
   const TMeasure sort =
       Measure(options.Runs, fresh, [](TProviderRecordset& rs) { rs.SetSort(kSortText); });
-  report.Print("sort_ms", sort.Seconds * 1e3, 1, "ms");
-  report.Print("sort_cpu_ms", sort.CpuSeconds * 1e3, 1, "ms");
+  report.Print("sort_ms", sort.Seconds * 1e3, 3, "ms");
+  report.Print("sort_cpu_ms", sort.CpuSeconds * 1e3, 3, "ms");
   report.Print("sort_extra_bytes_per_record", PerRecord(sort.PeakExtraBytes, live), 2, "B");
   auto sorted = fresh();
   const size_t before = gHeapInUse.load();

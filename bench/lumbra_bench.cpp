@@ -240,8 +240,8 @@ class TReport {
   }
   // <figure>_s and <figure>_cpu_s.
   void PrintTiming(const std::string& figure, const TTiming& t) const {
-    Print(figure + "_s", t.Wall, 4, "s");
-    Print(figure + "_cpu_s", t.Cpu, 4, "s");
+    Print(figure + "_s", t.Wall, 6, "s");
+    Print(figure + "_cpu_s", t.Cpu, 6, "s");
   }
   // <figure>_ratio and <figure>_cpu_ratio.
   void PrintRatio(const std::string& figure, const TTiming& ratio) const {
