@@ -1,13 +1,12 @@
 // What the fuzz targets share: how a table target's input splits into a
-// table and its memo file, the fixed table the filter and sort targets run
-// over, and the tables the seed corpus starts from.
+// table and its memo file, and the fixed table the filter and sort targets
+// run over.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "dbf/table.h"
 #include "tests/support/dbf_builder.h"
@@ -28,8 +27,5 @@ std::string JoinTableInput(const test::TBuiltTable& built);
 // The table the filter and sort targets run over: a Visual FoxPro table with
 // a column of every family, Nulls, a deleted record and a memo file.
 std::unique_ptr<TDbfTable> OpenQueryTable();
-
-// Tables of every format the builder writes, each with its memo file.
-std::vector<test::TTableSpec> SeedTables();
 
 }  // namespace lumbra::fuzz

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_tables.h"
+#include "tests/robustness/every_format.h"
 #include "tests/support/test_files.h"
 
 namespace lumbra::fuzz {
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder = argv[1];
     std::vector<std::string> tables;
-    for (const lumbra::test::TTableSpec& spec : SeedTables())
+    for (const lumbra::test::TTableSpec& spec : lumbra::test::EveryFormatTables())
       tables.push_back(JoinTableInput(lumbra::test::BuildTableBytes(spec)));
     WriteSeeds(folder / "table", tables);
     WriteSeeds(folder / "filter", kFilters);
