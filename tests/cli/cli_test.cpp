@@ -1,10 +1,12 @@
-// lumbra-cli run as a program: its exit codes, its messages on standard error
-// and the JSON lines and CSV it writes for a built table.
+// lumbra-cli run as a program: its exit codes, its messages on standard error,
+// the JSON lines and CSV it writes for a built table, and its manners: help and
+// version on every command, a code page override, and output into a pipe that
+// closes early or a disk that is full.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -30,15 +32,25 @@ std::string Quoted(const std::string& text) {
 class CliTest : public testing::Test {
  protected:
   TRun Run(const std::vector<std::string>& args) {
+    return RunInto(args, " >" + Quoted((FFolder.Path() / "stdout").string()));
+  }
+
+  // Runs the program with its standard output sent where output says (a
+  // redirection, or "| command" of bash); Out is what went to the file
+  // "stdout" of the folder, Code the program's own exit code.
+  TRun RunInto(const std::vector<std::string>& args, const std::string& output) {
     const auto out = FFolder.Path() / "stdout";
     const auto err = FFolder.Path() / "stderr";
+    const auto code = FFolder.Path() / "code";
+    WriteFile(out, "");
     std::string command = "LC_ALL=C " + Quoted(LUMBRA_CLI_PATH);
     for (const std::string& a : args)
       command += " " + Quoted(a);
-    command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
-    const int status = std::system(command.c_str());
+    command +=
+        " 2>" + Quoted(err.string()) + output + "; echo ${PIPESTATUS[0]} >" + Quoted(code.string());
+    std::system(("bash -c " + Quoted(command)).c_str());
     TRun run;
-    if (WIFEXITED(status)) run.Code = WEXITSTATUS(status);
+    run.Code = std::stoi(ReadFile(code));
     run.Out = ReadFile(out);
     run.Err = ReadFile(err);
     return run;
@@ -133,10 +145,100 @@ TEST_F(CliTest, WrongCommandLineExitsWithTwo) {
   }
 }
 
-TEST_F(CliTest, HelpIsNoError) {
-  const TRun run = Run({"--help"});
-  EXPECT_EQ(run.Code, 0);
-  EXPECT_EQ(run.Out.rfind("Usage: lumbra-cli", 0), 0u);
+TEST_F(CliTest, HelpAndVersionWorkAloneAndOnEveryCommand) {
+  const std::string table = WriteSample();
+  const std::regex version("lumbra-cli [0-9]+\\.[0-9]+\\.[0-9]+\n");
+  const char* const commands[] = {"columns", "distinct", "dump", "empty", "fields", "structure"};
+
+  const TRun help = Run({"--help"});
+  EXPECT_EQ(help.Code, 0);
+  EXPECT_EQ(help.Out.rfind("Usage: lumbra-cli COMMAND", 0), 0u) << help.Out;
+  EXPECT_EQ(help.Err, "");
+  EXPECT_TRUE(std::regex_match(Run({"--version"}).Out, version));
+  for (const char* command : commands) {
+    // A flag wins over whatever else is on the line: nothing is read, nothing
+    // emptied.
+    const TRun commandHelp = Run({command, table, "--help"});
+    EXPECT_EQ(commandHelp.Code, 0) << command;
+    EXPECT_EQ(commandHelp.Out.rfind(std::string("Usage: lumbra-cli ") + command, 0), 0u)
+        << commandHelp.Out;
+    EXPECT_NE(commandHelp.Out.find("--codepage N"), std::string::npos) << command;
+    EXPECT_EQ(commandHelp.Err, "");
+    const TRun commandVersion = Run({command, "--version"});
+    EXPECT_EQ(commandVersion.Code, 0) << command;
+    EXPECT_TRUE(std::regex_match(commandVersion.Out, version)) << commandVersion.Out;
+  }
+  EXPECT_NE(Run({"dump", "--help"}).Out.find("--format jsonl|csv"), std::string::npos);
+  EXPECT_EQ(Run({"columns", "-h"}).Out.find("--format"), std::string::npos);
+  EXPECT_EQ(Run({"frobnicate", "--help"}).Code, 2);
+  EXPECT_EQ(Run({"dump", table}).Out.substr(0, 9), "{\"NAME\":\"");
+}
+
+TEST_F(CliTest, OptionsTakeEqualsAndDoubleDashEndsThem) {
+  const std::string table = WriteSample();
+  const TRun run = Run({"dump", "--format=csv", "--", table});
+  EXPECT_EQ(run.Code, 0) << run.Err;
+  EXPECT_EQ(run.Out.rfind("NAME,AMOUNT,DAY,OK,NOTE\r\n", 0), 0u);
+  EXPECT_EQ(Run({"dump", table, "-x"}).Code, 2);
+  EXPECT_EQ(Run({"dump", table, "--format=csv", "--format", "csv"}).Code, 2);
+}
+
+// Cyrillic text in DOS code page 866 under a header that says 1252 or nothing.
+TEST_F(CliTest, CodePageOptionOverridesTheHeader) {
+  const std::string privet = "\x8f\xe0\xa8\xa2\xa5\xe2";
+  for (const uint8_t mark : {uint8_t{0x03}, uint8_t{0x00}}) {
+    TTableSpec spec;
+    spec.Version = 0x03;
+    spec.CodePageMark = mark;
+    spec.Fields = {{"NAME", 'C', 6}};
+    // Twice, so the distinct report lists it.
+    spec.Rows = {{Text(privet)}, {Text(privet)}};
+    const std::string table = WriteTable(FFolder.Path(), "cyr", spec).string();
+    const std::string expected = "{\"NAME\":\"Привет\"}\n{\"NAME\":\"Привет\"}\n";
+    EXPECT_NE(Run({"dump", table}).Out, expected) << int{mark};
+    const TRun run = Run({"dump", table, "--codepage", "866"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, expected) << int{mark};
+    EXPECT_NE(Run({"distinct", table, "--codepage=866"}).Out.find("[Привет] = 2"),
+              std::string::npos);
+  }
+}
+
+TEST_F(CliTest, UnknownCodePageIsAWrongCommandLine) {
+  const std::string missing = (FFolder.Path() / "missing.dbf").string();
+  for (const char* codePage : {"", "0", "12345", "abc", "866x", "-866", "99999999999"}) {
+    const TRun run = Run({"columns", missing, "--codepage", codePage});
+    EXPECT_EQ(run.Code, 2) << codePage;
+    EXPECT_NE(run.Err.find("unknown code page"), std::string::npos) << run.Err;
+  }
+}
+
+// More records than a pipe holds, so the program is still writing when the
+// reader goes.
+TEST_F(CliTest, ReaderThatStopsEarlyEndsTheCommandQuietly) {
+  TTableSpec spec;
+  spec.Fields = {{"NAME", 'C', 40}};
+  // Every text twice, so the distinct report is long too.
+  for (int i = 0; i < 20000; ++i)
+    spec.Rows.push_back({Text(std::to_string(i / 2))});
+  const std::string table = WriteTable(FFolder.Path(), "big", spec).string();
+  const std::string head = " | head -c 100 >" + Quoted((FFolder.Path() / "stdout").string());
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"dump", table},
+                                               {"dump", table, "--format", "csv"},
+                                               {"dump", table, "--values", "display"},
+                                               {"distinct", table}}) {
+    const TRun run = RunInto(args, head);
+    EXPECT_EQ(run.Code, 0) << testing::PrintToString(args);
+    EXPECT_EQ(run.Err, "") << testing::PrintToString(args);
+    EXPECT_EQ(run.Out.size(), 100u);
+  }
+}
+
+TEST_F(CliTest, FullDiskIsAFailureNamedOnStandardError) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const TRun run = RunInto({"dump", WriteSample()}, " >/dev/full");
+  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.Err, "lumbra-cli: cannot write to standard output: No space left on device\n");
 }
 
 }  // namespace
