@@ -11,6 +11,9 @@ void AppendCodePoint(std::string& out, char32_t codePoint);
 void AppendValidUtf8(std::string& out, std::string_view bytes);
 void AppendUtf16AsUtf8(std::string& out, std::u16string_view text);
 
+// How many bytes at the front of bytes are ASCII (below 0x80).
+size_t AsciiPrefixLength(std::string_view bytes);
+
 // ASCII-only case changes: bytes outside a-z / A-Z stay as they are.
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);

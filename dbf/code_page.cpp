@@ -187,6 +187,12 @@ void TCodePage::BuildSingleByteTable(const char* icuName) {
 
 void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
   if (FSingleByte) {
+    // Text is mostly ASCII, which every code page here maps to itself: the
+    // ASCII run at the front is copied whole.
+    const size_t ascii = AsciiPrefixLength(bytes);
+    out.append(bytes.substr(0, ascii));
+    if (ascii == bytes.size()) return;
+    bytes.remove_prefix(ascii);
     const size_t start = out.size();
     out.resize(start + bytes.size() * 3);
     char* p = out.data() + start;

@@ -12,6 +12,8 @@ uint32_t Be32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
          static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
 }
+constexpr size_t kWindowBytes = 64 * 1024;
+
 uint32_t Le32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -33,52 +35,77 @@ TMemoFile::TMemoFile(std::unique_ptr<FileIo> file, TKind kind, bool dbtLevel4)
   }
 }
 
-TMemoRead TMemoFile::Read(uint64_t block, std::string& out) {
-  out.clear();
+TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
+  out = {};
   if (block == 0) return TMemoRead::Value;
   if (FBlockSize == 0 || block < FFirstBlock) return TMemoRead::Bad;
-  const uint64_t size = FFile->Size();
   const uint64_t offset = block * FBlockSize;
-  unsigned char head[8];
-  if (offset >= size || FFile->ReadAt(offset, head, 8) != 8) {
+  const std::string_view head = Window(offset, 8).substr(0, 8);
+  if (head.size() < 8) {
     // A III-style memo can be shorter than 8 bytes at the very end of the file.
-    return FKind == TKind::Dbt && offset < size ? ReadDbtText(offset, out) : TMemoRead::Bad;
+    return FKind == TKind::Dbt && !head.empty() ? ReadDbtText(offset, out) : TMemoRead::Bad;
   }
+  const auto* h = reinterpret_cast<const unsigned char*>(head.data());
   uint64_t length;
-  uint64_t dataAt = offset + 8;
   if (FKind == TKind::Fpt) {
-    if (Be32(head) > 2) return TMemoRead::Bad;  // not a picture, text or object block
-    length = Be32(head + 4);
-  } else if (head[0] == 0xFF && head[1] == 0xFF && head[2] == 0x08 && head[3] == 0x00) {
+    if (Be32(h) > 2) return TMemoRead::Bad;  // not a picture, text or object block
+    length = Be32(h + 4);
+  } else if (h[0] == 0xFF && h[1] == 0xFF && h[2] == 0x08 && h[3] == 0x00) {
     // dBase IV block: the stored length counts the 8-byte block header.
-    const uint32_t stored = Le32(head + 4);
+    const uint32_t stored = Le32(h + 4);
     length = stored >= 8 ? stored - 8 : 0;
   } else {
     return ReadDbtText(offset, out);
   }
-  if (length > size - dataAt) return TMemoRead::Bad;
-  out.resize(length);
-  if (FFile->ReadAt(dataAt, out.data(), length) != length) {
-    out.clear();
+  const uint64_t dataAt = offset + 8;
+  if (length <= kWindowBytes) {
+    out = Window(dataAt, length).substr(0, length);
+    return out.size() == length ? TMemoRead::Value : TMemoRead::Bad;
+  }
+  // Longer than the window: checked against the file's size before anything
+  // is allocated for it, then read straight into the value.
+  const uint64_t size = FFile->Size();
+  if (dataAt > size || length > size - dataAt) return TMemoRead::Bad;
+  FLong.resize(length);
+  if (FFile->ReadAt(dataAt, FLong.data(), length) != length) {
+    FLong.clear();
     return TMemoRead::Bad;
   }
+  out = FLong;
   return TMemoRead::Value;
 }
 
-// A III-style memo has no length: it runs to the first 0x1A or the end of the file.
-TMemoRead TMemoFile::ReadDbtText(uint64_t offset, std::string& out) {
-  char chunk[4096];
-  for (;;) {
-    const size_t n = FFile->ReadAt(offset, chunk, sizeof chunk);
-    const void* end = std::memchr(chunk, 0x1A, n);
-    if (end != nullptr) {
-      out.append(chunk, static_cast<size_t>(static_cast<const char*>(end) - chunk));
-      return TMemoRead::Value;
-    }
-    out.append(chunk, n);
-    if (n < sizeof chunk) return TMemoRead::Value;
-    offset += n;
+std::string_view TMemoFile::Window(uint64_t offset, size_t atLeast) {
+  if (offset < FWindowAt || offset + atLeast > FWindowAt + FWindowLength) {
+    // A read that ends short leaves the window covering what the file holds.
+    FWindow.resize(kWindowBytes);
+    FWindowAt = offset;
+    FWindowLength = FFile->ReadAt(offset, FWindow.data(), kWindowBytes);
   }
+  const auto skip = static_cast<size_t>(offset - FWindowAt);
+  if (skip >= FWindowLength) return {};
+  return {FWindow.data() + skip, FWindowLength - skip};
+}
+
+// A III-style memo has no length: it runs to the first 0x1A or the end of the file.
+TMemoRead TMemoFile::ReadDbtText(uint64_t offset, std::string_view& out) {
+  std::string_view chunk = Window(offset, 1);
+  size_t end = chunk.find('\x1A');
+  if (end != std::string_view::npos) {
+    out = chunk.substr(0, end);
+    return TMemoRead::Value;
+  }
+  // The memo runs past the window: gathered window by window.
+  FLong.clear();
+  while (!chunk.empty() && end == std::string_view::npos) {
+    FLong.append(chunk);
+    offset += chunk.size();
+    chunk = Window(offset, 1);
+    end = chunk.find('\x1A');
+  }
+  FLong.append(chunk.substr(0, end));
+  out = FLong;
+  return TMemoRead::Value;
 }
 
 }  // namespace lumbra
