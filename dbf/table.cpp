@@ -11,6 +11,7 @@ namespace lumbra {
 namespace {
 
 constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kSmallChunkBytes = 4 * 1024;
 constexpr size_t kChunkSlots = 8;
 
 std::string FolderOf(const std::string& path) {
@@ -101,6 +102,8 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
   for (const TDbfField& f : FHeader.Fields)
     FFieldNames.push_back(FCodePage->ToUtf8(f.RawName));
   FRecordsPerChunk = static_cast<uint32_t>(std::max<size_t>(1, kChunkBytes / FHeader.RecordLength));
+  FRecordsPerSmallChunk =
+      static_cast<uint32_t>(std::max<size_t>(1, kSmallChunkBytes / FHeader.RecordLength));
   FChunks.resize(kChunkSlots);
   if (FHeader.HasMemoFields()) {
     // .smt memos of the Clipper SIx driver are not read.
@@ -116,13 +119,13 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
 }
 
 const uint8_t* TDbfTable::RecordAt(uint32_t index) {
-  const uint32_t first = index - index % FRecordsPerChunk;
   TChunk* chunk = &FChunks[FLastChunk];
-  if (chunk->First != first) {
+  // Unsigned: an index before First wraps far past Count.
+  if (index - chunk->First >= chunk->Count) {
     size_t victim = 0;
     chunk = nullptr;
     for (size_t i = 0; i < FChunks.size(); ++i) {
-      if (FChunks[i].First == first) {
+      if (index - FChunks[i].First < FChunks[i].Count) {
         chunk = &FChunks[i];
         FLastChunk = i;
         break;
@@ -132,19 +135,30 @@ const uint8_t* TDbfTable::RecordAt(uint32_t index) {
     if (chunk == nullptr) {
       chunk = &FChunks[victim];
       FLastChunk = victim;
-      chunk->First = UINT32_MAX;  // stays invalid if the read below throws
-      const uint32_t count = std::min(FRecordsPerChunk, FRecordCount - first);
-      const size_t length = static_cast<size_t>(count) * FHeader.RecordLength;
-      chunk->Bytes.resize(length);
-      ReadExactly(*FFile,
-                  FHeader.HeaderLength + static_cast<uint64_t>(first) * FHeader.RecordLength,
-                  chunk->Bytes.data(), length);
-      chunk->First = first;
-      chunk->Count = count;
+      LoadChunk(*chunk, index);
     }
   }
   chunk->LastUse = ++FUseClock;
-  return chunk->Bytes.data() + static_cast<size_t>(index - first) * FHeader.RecordLength;
+  return chunk->Bytes.data() + static_cast<size_t>(index - chunk->First) * FHeader.RecordLength;
+}
+
+void TDbfTable::LoadChunk(TChunk& chunk, uint32_t index) {
+  // A walk in file order asks next for the record after the last one read and
+  // gets a large chunk. Any other read (a sorted order, a jump of the grid)
+  // gets the small chunk around the record, so that visiting records in a
+  // scattered order does not read a large chunk for each.
+  const uint32_t perChunk = index == FNextInOrder ? FRecordsPerChunk : FRecordsPerSmallChunk;
+  const uint32_t first = index - index % perChunk;
+  chunk.First = UINT32_MAX;  // stays invalid if the read below throws
+  chunk.Count = 0;
+  const uint32_t count = std::min(perChunk, FRecordCount - first);
+  const size_t length = static_cast<size_t>(count) * FHeader.RecordLength;
+  chunk.Bytes.resize(length);
+  ReadExactly(*FFile, FHeader.HeaderLength + static_cast<uint64_t>(first) * FHeader.RecordLength,
+              chunk.Bytes.data(), length);
+  chunk.First = first;
+  chunk.Count = count;
+  FNextInOrder = first + count;
 }
 
 bool TDbfTable::NullFlag(const uint8_t* record, int bit) const {
@@ -169,12 +183,13 @@ void TDbfTable::DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant
     out.SetNull();
     return;
   }
-  if (FMemo->Read(block, FScratch) == TMemoRead::Bad) {
+  std::string_view memo;
+  if (FMemo->Read(block, memo) == TMemoRead::Bad) {
     out.SetNull();
     return;
   }
   const bool text = field.Type == 'M' && !field.IsBinary();
-  DecodeText(FScratch, !text, out);
+  DecodeText(memo, !text, out);
 }
 
 void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {

@@ -64,6 +64,8 @@ class TDbfTable {
   TDbfTable(std::unique_ptr<FileIo> file, TDbfHeader header, std::unique_ptr<FileIo> memo,
             TMemoFormat memoFormat, const TDbfOpenOptions& options);
   void Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
+  // Reads the chunk of records that holds index into chunk.
+  void LoadChunk(TChunk& chunk, uint32_t index);
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
   bool NullFlag(const uint8_t* record, int bit) const;
@@ -76,10 +78,11 @@ class TDbfTable {
   std::unique_ptr<TCodePage> FCodePage;
   uint32_t FRecordCount = 0;
   uint32_t FRecordsPerChunk = 1;
+  uint32_t FRecordsPerSmallChunk = 1;
+  uint32_t FNextInOrder = 0;  // the record after the last chunk read
   std::vector<TChunk> FChunks;
   size_t FLastChunk = 0;
   uint64_t FUseClock = 0;
-  std::string FScratch;
 };
 
 }  // namespace lumbra
