@@ -1,5 +1,6 @@
 #include "base/variant.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -26,8 +27,19 @@ std::string TDecimal::ToString() const {
 }
 
 double TDecimal::ToDouble() const {
-  // strtod rounds correctly, which a division by a power of ten would not.
-  return std::strtod(ToString().c_str(), nullptr);
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  double value = 0;
+  if (Mantissa <= (TUInt128{1} << 53) && Scale <= 22) {
+    // Both operands are exact doubles, so the one division rounds correctly.
+    value = static_cast<double>(static_cast<uint64_t>(Mantissa)) / kPow10[Scale];
+  } else {
+    // Correctly rounded, and never reads the locale's decimal point.
+    const std::string text = TDecimal{Mantissa, Scale, false}.ToString();
+    std::from_chars(text.data(), text.data() + text.size(), value);
+  }
+  return Negative && Mantissa != 0 ? -value : value;
 }
 
 Variant Variant::FromString(std::string_view text, TVarType type) {

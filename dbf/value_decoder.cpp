@@ -40,47 +40,64 @@ bool ComposeDateTime(int64_t days, int64_t ms, double& out) {
 }  // namespace
 
 bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
-  const size_t nul = bytes.find('\0');
-  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
-  while (!bytes.empty() && bytes.front() == ' ')
-    bytes.remove_prefix(1);
-  while (!bytes.empty() && bytes.back() == ' ')
-    bytes.remove_suffix(1);
-  if (bytes.empty()) return false;
-  // A lone decimal comma is a localised writer's decimal point.
-  const bool commaIsPoint = bytes.find('.') == std::string_view::npos;
-  size_t i = 0;
+  // One pass over the bytes: blanks, sign, digits with one decimal point, an
+  // optional exponent, blanks. A NUL ends the text (some writers pad with NULs).
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  const auto atEnd = [&p, end] { return p == end || *p == '\0'; };
+  while (!atEnd() && *p == ' ')
+    ++p;
+  if (atEnd()) return false;
   out = TDecimal{};
-  if (bytes[i] == '-' || bytes[i] == '+') out.Negative = bytes[i++] == '-';
+  if (*p == '-' || *p == '+') out.Negative = *p++ == '-';
+  // Up to 19 digits fit 64 bits; longer mantissas go on in 128.
+  uint64_t narrow = 0;
   int digits = 0, scale = 0;
   bool inFraction = false;
-  for (; i < bytes.size(); ++i) {
-    const char c = bytes[i];
+  for (; !atEnd(); ++p) {
+    const char c = *p;
     if (c >= '0' && c <= '9') {
-      if (out.Mantissa > kMaxMantissa) return false;
-      out.Mantissa = out.Mantissa * 10 + static_cast<unsigned>(c - '0');
+      const auto digit = static_cast<unsigned>(c - '0');
+      if (digits < 19) {
+        narrow = narrow * 10 + digit;
+      } else {
+        if (digits == 19) out.Mantissa = narrow;
+        if (out.Mantissa > kMaxMantissa) return false;
+        out.Mantissa = out.Mantissa * 10 + digit;
+      }
       ++digits;
       if (inFraction) ++scale;
-    } else if ((c == '.' || (c == ',' && commaIsPoint)) && !inFraction) {
+    } else if (c == '.' && !inFraction) {
+      inFraction = true;
+    } else if (c == ',' && !inFraction) {
+      // A lone decimal comma is a localised writer's decimal point; beside a
+      // decimal point it is not part of a number.
+      const char* rest = p + 1;
+      while (rest != end && *rest != '\0' && *rest != '.')
+        ++rest;
+      if (rest != end && *rest == '.') return false;
       inFraction = true;
     } else {
       break;
     }
   }
   if (digits == 0) return false;
+  if (digits <= 19) out.Mantissa = narrow;
   int exponent = 0;
-  if (i < bytes.size() && (bytes[i] == 'E' || bytes[i] == 'e')) {
-    ++i;
+  if (!atEnd() && (*p == 'E' || *p == 'e')) {
+    ++p;
     bool negative = false;
-    if (i < bytes.size() && (bytes[i] == '-' || bytes[i] == '+')) negative = bytes[i++] == '-';
-    if (i == bytes.size()) return false;
-    for (; i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '9'; ++i) {
-      exponent = exponent * 10 + (bytes[i] - '0');
+    if (!atEnd() && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    if (atEnd() || *p < '0' || *p > '9') return false;
+    for (; !atEnd() && *p >= '0' && *p <= '9'; ++p) {
+      exponent = exponent * 10 + (*p - '0');
       if (exponent > 60) return false;
     }
     if (negative) exponent = -exponent;
   }
-  if (i != bytes.size()) return false;
+  while (!atEnd() && *p == ' ')
+    ++p;
+  if (!atEnd()) return false;
   scale -= exponent;
   for (; scale < 0; ++scale) {
     if (out.Mantissa > kMaxMantissa) return false;

@@ -10,7 +10,7 @@ namespace lumbra {
 namespace {
 
 // The first count characters of UTF-8 text, never cutting a character.
-std::string FirstCharacters(const std::string& text, int32_t count) {
+std::string_view FirstCharacters(std::string_view text, int32_t count) {
   size_t i = 0;
   for (int32_t n = 0; i < text.size() && n < count; ++n) {
     ++i;
@@ -285,6 +285,24 @@ Variant TField::AsVariant() const {
   }
 }
 
+bool TField::VariantEqualsNull() const {
+  const Variant& v = ProviderValue();
+  const bool isText = v.Type() == TVarType::varString || v.Type() == TVarType::varUString ||
+                      v.Type() == TVarType::varBytes;
+  const bool absent = v.IsNull() || v.IsEmpty();
+  // These classes' variant is a text made from the value, never Null; making
+  // it fails only for values that are not text already.
+  if (IsBlobClass(FClass)) {
+    if (!absent && !isText) static_cast<void>(TextValue(v));
+    return false;
+  }
+  if ((FClass == TFieldClass::String || FClass == TFieldClass::Guid) && !absent) {
+    if (!isText) static_cast<void>(AsString());
+    return false;
+  }
+  return AsVariant().EqualsNull();
+}
+
 std::string TField::AsString() const {
   const Variant& v = ProviderValue();
   const bool isNull = v.IsNull() || v.IsEmpty();
@@ -296,10 +314,13 @@ std::string TField::AsString() const {
   switch (FClass) {
     case TFieldClass::String:
     case TFieldClass::Guid: {
-      std::string text = TextValue(v);
-      const size_t nul = text.find('\0');
-      if (nul != std::string::npos) text.resize(nul);
-      return FirstCharacters(text, FClass == TFieldClass::Guid ? 38 : FSize);
+      const bool isText = v.Type() == TVarType::varString || v.Type() == TVarType::varUString ||
+                          v.Type() == TVarType::varBytes;
+      // Text is cut in place; other kinds are turned into text first.
+      const std::string other = isText ? std::string() : TextValue(v);
+      std::string_view text = isText ? std::string_view(v.Text()) : std::string_view(other);
+      text = text.substr(0, text.find('\0'));
+      return std::string(FirstCharacters(text, FClass == TFieldClass::Guid ? 38 : FSize));
     }
     case TFieldClass::Smallint:
     case TFieldClass::Integer:

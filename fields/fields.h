@@ -53,6 +53,9 @@ class TField {
   // fit the field (DisplayText of a BCD field shows "BCD overflow" instead).
   bool IsNull() const;
   Variant AsVariant() const;
+  // AsVariant().EqualsNull(), throwing what those throw, without building a
+  // text value only to test it.
+  bool VariantEqualsNull() const;
   std::string AsString() const;
   std::string DisplayText() const;
 

@@ -1,8 +1,9 @@
 #include "fields/text_forms.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "base/date_time.h"
 
@@ -10,33 +11,53 @@ namespace lumbra {
 
 namespace {
 
+void AppendInteger(std::string& out, int value) {
+  char buffer[16];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, end);
+}
+
 // digits: significant digits without trailing zeros; the value is 0.digits x 10^e.
-std::string GeneralForm(bool negative, const std::string& digits, int e, int precision,
+std::string GeneralForm(bool negative, std::string_view digits, int e, int precision,
                         const TRegionalSettings& settings) {
   if (digits.empty()) return "0";
-  std::string out = negative ? "-" : "";
+  const std::string& point = settings.DecimalSeparator;
+  std::string out;
+  out.reserve(digits.size() + point.size() + 8 + static_cast<size_t>(std::abs(e)));
+  if (negative) out.push_back('-');
   if (e > precision || e < -3) {
-    out += digits[0];
-    if (digits.size() > 1) out += settings.DecimalSeparator + digits.substr(1);
-    out += "E" + std::to_string(e - 1);
+    out.push_back(digits[0]);
+    if (digits.size() > 1) {
+      out += point;
+      out += digits.substr(1);
+    }
+    out.push_back('E');
+    AppendInteger(out, e - 1);
     return out;
   }
   if (e <= 0) {
-    out += "0" + settings.DecimalSeparator + std::string(static_cast<size_t>(-e), '0') + digits;
+    out.push_back('0');
+    out += point;
+    out.append(static_cast<size_t>(-e), '0');
+    out += digits;
     return out;
   }
   const auto whole = static_cast<size_t>(e);
   if (digits.size() <= whole) {
-    out += digits + std::string(whole - digits.size(), '0');
+    out += digits;
+    out.append(whole - digits.size(), '0');
   } else {
-    out += digits.substr(0, whole) + settings.DecimalSeparator + digits.substr(whole);
+    out += digits.substr(0, whole);
+    out += point;
+    out += digits.substr(whole);
   }
   return out;
 }
 
-void StripTrailingZeros(std::string& digits) {
+std::string_view WithoutTrailingZeros(std::string_view digits) {
   while (!digits.empty() && digits.back() == '0')
-    digits.pop_back();
+    digits.remove_suffix(1);
+  return digits;
 }
 
 constexpr TUInt128 Pow10(int n) {
@@ -67,10 +88,13 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
   return m == limit ? INT64_MIN : -static_cast<int64_t>(m);
 }
 
+// value (not negative) in at least width digits, zero-padded.
 void AppendNumber(std::string& out, int value, int width) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-  out += buffer;
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  for (auto n = static_cast<int>(end - buffer); n < width; ++n)
+    out.push_back('0');
+  out.append(buffer, end);
 }
 
 bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* word) {
@@ -89,17 +113,24 @@ std::string FormatGeneral(double value, int precision, const TRegionalSettings& 
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
-  // %e rounds correctly to the requested number of significant digits.
+  // The scientific form rounds correctly to the requested significant digits,
+  // and needs no locale: "d.ddde+xx".
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, std::fabs(value));
-  std::string digits;
-  const char* p = buffer;
-  for (; *p != 'e'; ++p) {
-    if (*p >= '0' && *p <= '9') digits.push_back(*p);
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                          std::chars_format::scientific, precision - 1);
+  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
+  const size_t mark = text.find('e');
+  char digits[64];
+  size_t count = 0;
+  for (char c : text.substr(0, mark)) {
+    if (c != '.') digits[count++] = c;
   }
-  const int exponent = std::atoi(p + 1);
-  StripTrailingZeros(digits);
-  return GeneralForm(value < 0, digits, exponent + 1, precision, settings);
+  int exponent = 0;
+  const char* from = text.data() + mark + 1;
+  if (*from == '+') ++from;
+  std::from_chars(from, end, exponent);
+  return GeneralForm(value < 0, WithoutTrailingZeros({digits, count}), exponent + 1, precision,
+                     settings);
 }
 
 std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
@@ -107,10 +138,11 @@ std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& setti
   const bool negative = amount < 0;
   const uint64_t magnitude =
       negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
-  std::string digits = std::to_string(magnitude);
-  const int e = static_cast<int>(digits.size()) - 4;
-  StripTrailingZeros(digits);
-  return GeneralForm(negative, digits, e, 19, settings);
+  char digits[24];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, magnitude);
+  const auto count = static_cast<size_t>(end - digits);
+  const int e = static_cast<int>(count) - 4;
+  return GeneralForm(negative, WithoutTrailingZeros({digits, count}), e, 19, settings);
 }
 
 std::optional<int64_t> DecimalToCurrency(const TDecimal& value) {
