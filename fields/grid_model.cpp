@@ -1,6 +1,7 @@
 #include "fields/grid_model.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace lumbra {
 
@@ -85,9 +86,8 @@ void TGridModel::SetCurrentRow(int32_t row) {
 const std::vector<std::string>& TGridModel::RowTexts(int32_t row) {
   auto found = FRows.find(row);
   if (found != FRows.end()) {
-    FRowOrder.remove(row);
-    FRowOrder.push_back(row);
-    return found->second;
+    FRowOrder.splice(FRowOrder.end(), FRowOrder, found->second.Use);
+    return found->second.Texts;
   }
   std::vector<std::string> texts;
   texts.reserve(FColumns.size());
@@ -107,7 +107,8 @@ const std::vector<std::string>& TGridModel::RowTexts(int32_t row) {
     FRowOrder.pop_front();
   }
   FRowOrder.push_back(row);
-  return FRows.emplace(row, std::move(texts)).first->second;
+  return FRows.emplace(row, TCachedRow{std::move(texts), std::prev(FRowOrder.end())})
+      .first->second.Texts;
 }
 
 std::string TGridModel::CellText(int32_t row, size_t column) {

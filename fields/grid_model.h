@@ -107,8 +107,13 @@ class TGridModel {
   const IFontMetrics& FTitleFont;
   bool FActive = false;
   std::vector<TGridColumn> FColumns;
-  // Display texts of recently shown rows, so repainting reads nothing again.
-  std::unordered_map<int32_t, std::vector<std::string>> FRows;
+  // Display texts of recently shown rows, so repainting reads nothing again,
+  // each with its place in the use order.
+  struct TCachedRow {
+    std::vector<std::string> Texts;
+    std::list<int32_t>::iterator Use;
+  };
+  std::unordered_map<int32_t, TCachedRow> FRows;
   std::list<int32_t> FRowOrder;  // least recently used first
 };
 
