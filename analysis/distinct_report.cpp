@@ -1,5 +1,12 @@
 #include "analysis/distinct_report.h"
 
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "analysis/distinct_texts.h"
 #include "analysis/string_list.h"
 
@@ -7,10 +14,15 @@ namespace lumbra {
 
 namespace {
 
+// Records read before their texts are handed to the counting thread, unless
+// their texts pass the byte bound first (long memos).
+constexpr size_t kBatchRecords = 4096;
+constexpr size_t kBatchBytes = 16 << 20;
+
 // The text counted for field's value at the current record. Throws what
 // reading the value as a variant and the Null test throw.
 void ReadText(const TField& field, std::string& text) {
-  if (field.AsVariant().EqualsNull()) {
+  if (field.VariantEqualsNull()) {
     text = "NULL";
     return;
   }
@@ -22,24 +34,165 @@ void ReadText(const TField& field, std::string& text) {
   }
 }
 
-// Walks at, counting the texts of field f, and adds the field's lines to report.
-void AnalyzeField(TADOTable& at, size_t f, TDistinctTexts& distinct, TStringList& report) {
-  const TField& field = *at.Fields()[f];
+void AddFieldLines(const TField& field, uint32_t records, TDistinctTexts& distinct,
+                   TStringList& report) {
   report.Add("Analizez: " + field.FieldName());
   report.Add(std::string(36, '-'));
-  distinct.Clear();
-  // 32 bits, wrapping as the counter always has.
-  uint32_t records = 0;
-  std::string text;
-  for (at.First(); !at.Eof(); at.Next()) {
-    ++records;
-    ReadText(field, text);
-    distinct.Add(text);
-  }
   report.Add("  Total linii = " + std::to_string(static_cast<int32_t>(records)));
   report.Add("  Linii distincte = " + std::to_string(distinct.Count()));
   for (const TDistinctTexts::TRepeated& entry : distinct.Repeated())
     report.Add("  [" + std::string(entry.Text) + "] = " + std::to_string(entry.Count));
+}
+
+// The report made by walking at once per field. A value that cannot be read
+// stops it at that field and record, with at left there.
+void AnalyzeFieldByField(TADOTable& at, TStringList& report) {
+  // One counter for every field: the memory a large field pages in serves
+  // the next ones.
+  TDistinctTexts distinct(TCollation::ForUser());
+  std::string text;
+  for (const auto& field : at.Fields()) {
+    distinct.Clear();
+    // 32 bits, wrapping as the counter always has.
+    uint32_t records = 0;
+    for (at.First(); !at.Eof(); at.Next()) {
+      ++records;
+      ReadText(*field, text);
+      distinct.Add(text);
+    }
+    AddFieldLines(*field, records, distinct, report);
+  }
+}
+
+// The texts of a run of records, column by column.
+struct TBatch {
+  struct TColumn {
+    std::string Bytes;
+    std::vector<size_t> Ends;
+  };
+  std::vector<TColumn> Columns;
+  size_t Records = 0;
+  size_t Bytes = 0;
+};
+
+// Counts batches of texts on a second thread, in the order they are handed
+// over, while the walk reads the next batch.
+class TBatchCounter {
+ public:
+  explicit TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters)
+      : FCounters(counters), FThread([this] { Run(); }) {}
+  ~TBatchCounter() {
+    {
+      const std::lock_guard<std::mutex> lock(FMutex);
+      FStop = true;
+    }
+    FWake.notify_one();
+    FThread.join();
+  }
+  TBatchCounter(const TBatchCounter&) = delete;
+  TBatchCounter& operator=(const TBatchCounter&) = delete;
+
+  // Takes filled for counting, and gives back an emptied batch in its place.
+  void Submit(TBatch& filled) {
+    std::unique_lock<std::mutex> lock(FMutex);
+    FIdle.wait(lock, [this] { return !FBusy; });
+    std::swap(filled, FWork);
+    // The first batch given back is the one the counter started with.
+    filled.Columns.resize(FWork.Columns.size());
+    for (TBatch::TColumn& column : filled.Columns) {
+      column.Bytes.clear();
+      column.Ends.clear();
+    }
+    filled.Records = 0;
+    filled.Bytes = 0;
+    FBusy = true;
+    FWake.notify_one();
+  }
+  // Waits until every batch handed over is counted; throws what counting threw.
+  void Finish() {
+    std::unique_lock<std::mutex> lock(FMutex);
+    FIdle.wait(lock, [this] { return !FBusy; });
+    if (FError) std::rethrow_exception(FError);
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(FMutex);
+    for (;;) {
+      FWake.wait(lock, [this] { return FBusy || FStop; });
+      if (!FBusy) return;
+      lock.unlock();
+      // FWork is this thread's alone while busy.
+      try {
+        if (!FError) Count(FWork);
+      } catch (...) {
+        FError = std::current_exception();
+      }
+      lock.lock();
+      FBusy = false;
+      FIdle.notify_one();
+    }
+  }
+  void Count(const TBatch& batch) {
+    for (size_t c = 0; c < batch.Columns.size(); ++c) {
+      const TBatch::TColumn& column = batch.Columns[c];
+      const std::string_view bytes = column.Bytes;
+      size_t begin = 0;
+      for (const size_t end : column.Ends) {
+        FCounters[c]->Add(bytes.substr(begin, end - begin));
+        begin = end;
+      }
+    }
+  }
+
+  std::vector<std::unique_ptr<TDistinctTexts>>& FCounters;
+  std::mutex FMutex;
+  std::condition_variable FWake;
+  std::condition_variable FIdle;
+  TBatch FWork;
+  bool FBusy = false;
+  bool FStop = false;
+  std::exception_ptr FError;
+  std::thread FThread;  // last: it starts once everything above is made
+};
+
+// The report made in one walk over the records for every field at once,
+// reading on this thread and counting on another. False when a value could
+// not be read: the walk by field then tells which error comes first.
+bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
+  const TFields& fields = at.Fields();
+  std::vector<std::unique_ptr<TDistinctTexts>> counters;
+  for (size_t f = 0; f < fields.size(); ++f)
+    counters.push_back(std::make_unique<TDistinctTexts>(TCollation::ForUser()));
+  TBatch batch;
+  batch.Columns.resize(fields.size());
+  uint32_t records = 0;
+  {
+    TBatchCounter counter(counters);
+    try {
+      std::string text;
+      for (at.First(); !at.Eof(); at.Next()) {
+        ++records;
+        for (size_t f = 0; f < fields.size(); ++f) {
+          ReadText(*fields[f], text);
+          TBatch::TColumn& column = batch.Columns[f];
+          column.Bytes += text;
+          column.Ends.push_back(column.Bytes.size());
+          batch.Bytes += text.size();
+        }
+        if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) counter.Submit(batch);
+      }
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (...) {
+      return false;
+    }
+    counter.Submit(batch);
+    counter.Finish();
+  }
+  for (size_t f = 0; f < fields.size(); ++f)
+    AddFieldLines(*fields[f], records, *counters[f], report);
+  return true;
 }
 
 }  // namespace
@@ -54,11 +207,8 @@ void AnalyzeDistinctPerColumn(TADOTable& at, TDataSource& dataSource1,
     // The grid must not follow the walk.
     dataSource1.SetEnabled(false);
     TStringList report;
-    // One counter for every field: the memory a large field pages in serves
-    // the next ones.
-    TDistinctTexts distinct(TCollation::ForUser());
-    for (size_t f = 0; f < at.Fields().size(); ++f)
-      AnalyzeField(at, f, distinct, report);
+    // A table without fields is not walked at all.
+    if (!at.Fields().empty() && !AnalyzeInOneWalk(at, report)) AnalyzeFieldByField(at, report);
     memo.Assign(report);
   } catch (...) {
     dataSource1.SetEnabled(true);
