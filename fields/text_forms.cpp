@@ -107,55 +107,9 @@ bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* word
   return true;
 }
 
-}  // namespace
-
-std::string FormatGeneral(double value, int precision, const TRegionalSettings& settings) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0) return "0";
-  // The scientific form rounds correctly to the requested significant digits,
-  // and needs no locale: "d.ddde+xx".
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                          std::chars_format::scientific, precision - 1);
-  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
-  const size_t mark = text.find('e');
-  char digits[64];
-  size_t count = 0;
-  for (char c : text.substr(0, mark)) {
-    if (c != '.') digits[count++] = c;
-  }
-  int exponent = 0;
-  const char* from = text.data() + mark + 1;
-  if (*from == '+') ++from;
-  std::from_chars(from, end, exponent);
-  return GeneralForm(value < 0, WithoutTrailingZeros({digits, count}), exponent + 1, precision,
-                     settings);
-}
-
-std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
-  if (amount == 0) return "0";
-  const bool negative = amount < 0;
-  const uint64_t magnitude =
-      negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
-  char digits[24];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, magnitude);
-  const auto count = static_cast<size_t>(end - digits);
-  const int e = static_cast<int>(count) - 4;
-  return GeneralForm(negative, WithoutTrailingZeros({digits, count}), e, 19, settings);
-}
-
-std::optional<int64_t> DecimalToCurrency(const TDecimal& value) {
-  return RoundDecimal(value, 4);
-}
-
-std::optional<int64_t> DecimalToInt64(const TDecimal& value) {
-  return RoundDecimal(value, 0);
-}
-
-std::string FormatDateTime(const std::string& pattern, double value,
-                           const TRegionalSettings& settings) {
-  const TCivilDateTime t = DecodeDateTime(value);
+// The text of a decoded date-time in pattern (see FormatDateTime).
+std::string FormatCivilDateTime(const std::string& pattern, const TCivilDateTime& t,
+                                const TRegionalSettings& settings) {
   const bool twelveHour =
       pattern.find("AMPM") != std::string::npos || pattern.find("ampm") != std::string::npos;
   std::string out;
@@ -217,11 +171,63 @@ std::string FormatDateTime(const std::string& pattern, double value,
   return out;
 }
 
+}  // namespace
+
+std::string FormatGeneral(double value, int precision, const TRegionalSettings& settings) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";
+  // The scientific form rounds correctly to the requested significant digits,
+  // and needs no locale: "d.ddde+xx".
+  char buffer[64];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                          std::chars_format::scientific, precision - 1);
+  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
+  const size_t mark = text.find('e');
+  char digits[64];
+  size_t count = 0;
+  for (char c : text.substr(0, mark)) {
+    if (c != '.') digits[count++] = c;
+  }
+  int exponent = 0;
+  const char* from = text.data() + mark + 1;
+  if (*from == '+') ++from;
+  std::from_chars(from, end, exponent);
+  return GeneralForm(value < 0, WithoutTrailingZeros({digits, count}), exponent + 1, precision,
+                     settings);
+}
+
+std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
+  if (amount == 0) return "0";
+  const bool negative = amount < 0;
+  const uint64_t magnitude =
+      negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
+  char digits[24];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, magnitude);
+  const auto count = static_cast<size_t>(end - digits);
+  const int e = static_cast<int>(count) - 4;
+  return GeneralForm(negative, WithoutTrailingZeros({digits, count}), e, 19, settings);
+}
+
+std::optional<int64_t> DecimalToCurrency(const TDecimal& value) {
+  return RoundDecimal(value, 4);
+}
+
+std::optional<int64_t> DecimalToInt64(const TDecimal& value) {
+  return RoundDecimal(value, 0);
+}
+
+std::string FormatDateTime(const std::string& pattern, double value,
+                           const TRegionalSettings& settings) {
+  return FormatCivilDateTime(pattern, DecodeDateTime(value), settings);
+}
+
 std::string DateTimeText(double value, const TRegionalSettings& settings) {
-  std::string text = FormatDateTime(settings.ShortDateFormat, value, settings);
   const TCivilDateTime t = DecodeDateTime(value);
+  std::string text = FormatCivilDateTime(settings.ShortDateFormat, t, settings);
   if (t.Hour != 0 || t.Minute != 0 || t.Second != 0) {
-    text += " " + FormatDateTime(settings.LongTimeFormat, value, settings);
+    text += ' ';
+    text += FormatCivilDateTime(settings.LongTimeFormat, t, settings);
   }
   return text;
 }
