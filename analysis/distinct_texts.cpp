@@ -86,6 +86,12 @@ void TDistinctTexts::TIndex::Prefetch(uint32_t hash) const {
   if (!FSlots.empty()) __builtin_prefetch(&FSlots[Home(hash)]);
 }
 
+uint32_t TDistinctTexts::TIndex::Peek(uint32_t hash) const {
+  if (FSlots.empty()) return kNone;
+  const TSlot& slot = FSlots[Home(hash)];
+  return slot.Hash == hash ? slot.Reference : kNone;
+}
+
 void TDistinctTexts::TIndex::Insert(uint32_t hash, uint32_t reference) {
   // At most half full, so probes stay short.
   if (2 * (FUsed + 1) > FSlots.size()) Grow();
@@ -195,8 +201,14 @@ void TDistinctTexts::CountGathered() {
   }
   begin = 0;
   for (size_t t = 0; t < count; ++t) {
-    if (const size_t ahead = t + kPrefetchDistance; ahead < count) {
+    if (const size_t ahead = t + 2 * kPrefetchDistance; ahead < count) {
       (plain[ahead] ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
+    }
+    // Half as far ahead the slot has arrived: the entry it names is fetched
+    // too, as a text met before is compared with it.
+    if (const size_t ahead = t + kPrefetchDistance; ahead < count && plain[ahead]) {
+      const uint32_t entry = FByFolded.Peek(hashes[ahead]);
+      if (entry != TIndex::kNone) __builtin_prefetch(&Entry(entry));
     }
     const size_t end = FGatheredEnds[t];
     CountOne(std::string_view(FGathered).substr(begin, end - begin),

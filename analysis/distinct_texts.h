@@ -70,6 +70,9 @@ class TDistinctTexts {
     uint32_t Find(uint32_t hash, Same same) const;
     // Asks the processor to fetch the slot where a look-up of hash starts.
     void Prefetch(uint32_t hash) const;
+    // The reference in that slot when its hash is hash, else kNone: a cheap
+    // guess at what Find will give, for fetching ahead.
+    uint32_t Peek(uint32_t hash) const;
     // Requires that Find gave kNone.
     void Insert(uint32_t hash, uint32_t reference);
     // Back to a small table, keeping the memory: a large table left over from
