@@ -131,6 +131,17 @@ QString BitBtnStyle() {
            Rgb(kHotTrackColour));
 }
 
+// The message of error when it is one of ours; "" otherwise.
+std::string MessageOf(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Exception& ours) {
+    return ours.Message();
+  } catch (...) {
+    return "";
+  }
+}
+
 }  // namespace
 
 TLumbraMain::TLumbraMain(TApplication& application, const TRegionalSettings& settings,
@@ -264,6 +275,7 @@ TGridView* TLumbraMain::BuildGrid(const char* name, TDataSource& dataSource, QWi
   auto* grid = new TGridView(
       dataSource,
       [this](std::exception_ptr error) {
+        if (!FCommandError.empty() && MessageOf(error) == FCommandError) return;
         FApplication.Guard([error] { std::rethrow_exception(error); });
       },
       parent);
@@ -274,7 +286,15 @@ TGridView* TLumbraMain::BuildGrid(const char* name, TDataSource& dataSource, QWi
 }
 
 void TLumbraMain::Dispatch(THandler handler, QObject* sender) {
-  FApplication.Guard([this, handler, sender] { (this->*handler)(sender); });
+  FCommandError.clear();
+  FApplication.Guard([this, handler, sender] {
+    try {
+      (this->*handler)(sender);
+    } catch (const Exception& error) {
+      FCommandError = error.Message();
+      throw;
+    }
+  });
 }
 
 void TLumbraMain::ConnectButton(QPushButton* button, THandler handler) {

@@ -108,6 +108,10 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   int FTextHeight = 13;
   int FDesignTextHeight = 13;
   TTableSlots FSlots;
+  // The message of the error the last command ended with, "" when it ended
+  // well. A failed report leaves the table on the record it could not read;
+  // the grid repainting there meets the same error, which is in a box already.
+  std::string FCommandError;
   // Built with Memo1.
   std::unique_ptr<TMemoLineSink> FMemoLines;
 };
