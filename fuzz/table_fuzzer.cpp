@@ -1,14 +1,20 @@
 // Opens arbitrary bytes as a table with a memo file beside it and reads every
 // value of every record the ways the grid and the command line do: the
 // grid's cell texts (display texts) and each field's string and variant.
-// Errors the engine reports (Exception) are expected; anything else escaping,
-// and every sanitizer report, is a finding.
+// Then sorts the records by every column that sorts, and filters them with a
+// comparison on every column, so that sorting and filtering meet the same
+// damaged values. Errors the engine reports (Exception) are expected;
+// anything else escaping, and every sanitizer report, is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "base/exception.h"
+#include "dbf/cursor.h"
 #include "dbf/file_io.h"
+#include "dbf/filter_expression.h"
+#include "dbf/sort_order.h"
 #include "fields/field_defs.h"
 #include "fields/fields.h"
 #include "fields/grid_model.h"
@@ -44,6 +50,48 @@ class TRecordsetLink : public IGridDataLink {
   const TFields& FFields;
 };
 
+// A comparison that reads column's values, for the column's family.
+std::string Comparison(const std::string& column, TValueFamily family) {
+  switch (family) {
+    case TValueFamily::Text:
+      return column + " LIKE 'a%'";
+    case TValueFamily::Number:
+      return column + " > 0";
+    case TValueFamily::Date:
+      return column + " < #2000-01-01 12:00:00#";
+    case TValueFamily::Logical:
+      return column + " = TRUE";
+    case TValueFamily::Binary:
+      break;
+  }
+  return column + " IS NULL";
+}
+
+void SortAndFilter(TDbfTable& table) {
+  std::string sort, filter;
+  for (size_t i = 0; i < table.Fields().size(); ++i) {
+    const TDbfField& field = table.Fields()[i];
+    if (field.IsSystem()) continue;
+    const std::string column = "[" + table.FieldNames()[i] + "]";
+    const TValueFamily family = FamilyOf(field);
+    if (family != TValueFamily::Binary && !field.IsMemo()) {
+      sort += (sort.empty() ? "" : ", ") + column + (i % 2 == 0 ? " DESC" : "");
+    }
+    filter += (filter.empty() ? "" : " OR ") + Comparison(column, family);
+  }
+  try {
+    TDbfCursor cursor(table);
+    ApplySort(cursor, ParseSortText(sort, table));
+  } catch (const Exception&) {
+  }
+  try {
+    TFilterExpression expression(filter, table);
+    TDbfCursor cursor(table);
+    ApplyFilter(cursor, expression);
+  } catch (const Exception&) {
+  }
+}
+
 void ReadEveryValue(TTableInput input) {
   std::unique_ptr<FileIo> memo;
   if (input.HasMemo) memo = std::make_unique<MemoryFileIo>("fuzz.fpt", std::move(input.Memo));
@@ -75,6 +123,7 @@ void ReadEveryValue(TTableInput input) {
       }
     }
   }
+  SortAndFilter(recordset.Table());
 }
 
 }  // namespace
