@@ -1,8 +1,5 @@
 #include "base/text.h"
 
-#include <cstdint>
-#include <cstring>
-
 namespace lumbra {
 
 void AppendCodePoint(std::string& out, char32_t cp) {
@@ -76,19 +73,6 @@ void AppendUtf16AsUtf8(std::string& out, std::u16string_view text) {
     }
     AppendCodePoint(out, cp);
   }
-}
-
-size_t AsciiPrefixLength(std::string_view bytes) {
-  size_t i = 0;
-  // Eight bytes at a time while none has its high bit set.
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    if ((word & 0x8080808080808080ull) != 0) break;
-  }
-  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
-    ++i;
-  return i;
 }
 
 std::string AsciiUpper(std::string_view text) {

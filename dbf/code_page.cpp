@@ -187,8 +187,8 @@ void TCodePage::BuildSingleByteTable(const char* icuName) {
 
 void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
   if (FSingleByte) {
-    // Text is mostly ASCII, which every code page here maps to itself: the
-    // ASCII run at the front is copied whole.
+    // Text is mostly ASCII, which every code page here maps to itself: ASCII
+    // runs are copied whole, other bytes through the table.
     const size_t ascii = AsciiPrefixLength(bytes);
     out.append(bytes.substr(0, ascii));
     if (ascii == bytes.size()) return;
@@ -196,14 +196,16 @@ void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
     const size_t start = out.size();
     out.resize(start + bytes.size() * 3);
     char* p = out.data() + start;
-    for (unsigned char b : bytes) {
-      if (b < 0x80) {
-        *p++ = static_cast<char>(b);
-      } else {
-        const TUtf8Char& c = FTable[b];
-        for (int i = 0; i < c.Length; ++i)
-          *p++ = c.Bytes[i];
+    for (size_t i = 0; i < bytes.size();) {
+      for (; i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80; ++i) {
+        const TUtf8Char& c = FTable[static_cast<unsigned char>(bytes[i])];
+        for (int k = 0; k < c.Length; ++k)
+          *p++ = c.Bytes[k];
       }
+      const size_t run = AsciiPrefixLength(bytes.substr(i));
+      std::memcpy(p, bytes.data() + i, run);
+      p += run;
+      i += run;
     }
     out.resize(static_cast<size_t>(p - out.data()));
     return;

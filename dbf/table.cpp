@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "base/text.h"
 #include "dbf/dbf_error.h"
 #include "dbf/value_decoder.h"
 
@@ -207,8 +208,7 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
         out.SetBytes(raw);
       } else {
         // Some writers pad with NULs: the text ends at the first one.
-        const size_t nul = raw.find('\0');
-        DecodeText(nul == std::string_view::npos ? raw : raw.substr(0, nul), false, out);
+        DecodeText(raw.substr(0, LengthBeforeNul(raw)), false, out);
       }
       return;
     }

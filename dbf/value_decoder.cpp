@@ -45,6 +45,9 @@ bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
   const auto atEnd = [&p, end] { return p == end || *p == '\0'; };
+  // Numbers stand right-aligned behind runs of blanks.
+  while (end - p >= 8 && std::memcmp(p, "        ", 8) == 0)
+    p += 8;
   while (!atEnd() && *p == ' ')
     ++p;
   if (atEnd()) return false;

@@ -33,6 +33,8 @@ TEST(CodePage, MarkNamesTheTablesCodePage) {
   };
   const TCase cases[] = {
       {"1250 Romanian", 0xC8, "\xE3\xE2\xEE\xBA\xFE\xAA\xDE", "'ăâîşţŞŢ'"},
+      {"1250 ASCII runs between letters", 0xC8, "Ma\xBAina de sp\xE3lat rufe, model \xEE",
+       "'Maşina de spălat rufe, model î'"},
       {"1252 Western", 0x03, "\xE9\xBA", "'éº'"},
       {"1251 Cyrillic", 0xC9, "\xCC\xEE\xF1\xEA\xE2\xE0", "'Москва'"},
       {"866 Russian DOS at 0x65", 0x65, "\x80\xAE", "'Ао'"},
