@@ -1,5 +1,6 @@
 #include "dbf/memo.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dbf/dbf_error.h"
@@ -13,6 +14,10 @@ uint32_t Be32(const unsigned char* p) {
          static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
 }
 constexpr size_t kWindowBytes = 64 * 1024;
+constexpr size_t kSmallWindowBytes = 1024;
+// How far past the window the next memo of a walk in file order may start:
+// blocks are rarely larger.
+constexpr uint64_t kInOrderGap = 4 * 1024;
 
 uint32_t Le32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -76,11 +81,18 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
 }
 
 std::string_view TMemoFile::Window(uint64_t offset, size_t atLeast) {
-  if (offset < FWindowAt || offset + atLeast > FWindowAt + FWindowLength) {
-    // A read that ends short leaves the window covering what the file holds.
-    FWindow.resize(kWindowBytes);
+  const uint64_t end = FWindowAt + FWindowLength;
+  if (offset < FWindowAt || offset + atLeast > end) {
+    // Memos read in file order come at or just past the window's end: the
+    // window moves on a large step. A memo anywhere else (records visited in
+    // a sorted order) gets a small read, so that scattered memos do not each
+    // cost a large one.
+    const bool inOrder = offset >= end && offset - end <= kInOrderGap;
+    const size_t size = std::max(atLeast, inOrder ? kWindowBytes : kSmallWindowBytes);
+    FWindow.resize(std::max(FWindow.size(), size));
     FWindowAt = offset;
-    FWindowLength = FFile->ReadAt(offset, FWindow.data(), kWindowBytes);
+    // A read that ends short leaves the window covering what the file holds.
+    FWindowLength = FFile->ReadAt(offset, FWindow.data(), size);
   }
   const auto skip = static_cast<size_t>(offset - FWindowAt);
   if (skip >= FWindowLength) return {};
