@@ -9,17 +9,24 @@
 namespace lumbra {
 
 std::string TDecimal::ToString() const {
-  std::string digits;
-  TUInt128 m = Mantissa;
+  // The digits from the last one backwards, in 64 bits once they fit: at
+  // most 39 digits, and zeros up to one more than the scale.
+  char digits[UINT8_MAX + 2];
+  int count = 0;
+  TUInt128 wide = Mantissa;
+  for (; wide > UINT64_MAX; wide /= 10)
+    digits[count++] = static_cast<char>('0' + static_cast<int>(wide % 10));
+  auto narrow = static_cast<uint64_t>(wide);
   do {
-    digits.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
-  } while (m != 0);
-  while (digits.size() <= Scale)
-    digits.push_back('0');
+    digits[count++] = static_cast<char>('0' + static_cast<int>(narrow % 10));
+    narrow /= 10;
+  } while (narrow != 0);
+  while (count <= Scale)
+    digits[count++] = '0';
   std::string out;
+  out.reserve(static_cast<size_t>(count) + 2);
   if (Negative && Mantissa != 0) out.push_back('-');
-  for (size_t i = digits.size(); i-- > 0;) {
+  for (int i = count; i-- > 0;) {
     out.push_back(digits[i]);
     if (i == Scale && Scale != 0) out.push_back('.');
   }

@@ -162,25 +162,32 @@ void ListFields(const TADOTable& table) {
 }
 
 // A text on one line: tab, CR, LF and backslash written as \t, \r, \n and \\.
-void AppendEscaped(std::string& out, const std::string& text) {
-  for (char c : text) {
-    switch (c) {
+void AppendEscaped(std::string& out, std::string_view text) {
+  // Runs without a character to escape are appended whole.
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char* escaped;
+    switch (text[i]) {
       case '\t':
-        out += "\\t";
+        escaped = "\\t";
         break;
       case '\r':
-        out += "\\r";
+        escaped = "\\r";
         break;
       case '\n':
-        out += "\\n";
+        escaped = "\\n";
         break;
       case '\\':
-        out += "\\\\";
+        escaped = "\\\\";
         break;
       default:
-        out.push_back(c);
+        continue;
     }
+    out.append(text.substr(run, i - run));
+    out += escaped;
+    run = i + 1;
   }
+  out.append(text.substr(run));
 }
 
 void DumpTexts(TADOTable& table, bool display) {

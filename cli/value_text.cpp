@@ -97,7 +97,13 @@ std::string PlainText(const Variant& v, int columnType) {
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
-  for (char c : text) {
+  // Runs without a character to escape are appended whole.
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text.substr(run, i - run));
+    run = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -114,16 +120,14 @@ void AppendJsonString(std::string& out, std::string_view text) {
       case '\t':
         out += "\\t";
         break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned char>(c));
-          out += buffer;
-        } else {
-          out.push_back(c);
-        }
+      default: {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+        out += buffer;
+      }
     }
   }
+  out.append(text.substr(run));
   out.push_back('"');
 }
 

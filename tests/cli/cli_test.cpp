@@ -89,6 +89,15 @@ TEST_F(CliTest, DumpWritesJsonLinesOfTheVisibleRecords) {
             "\"NOTE\":\"\"}\n");
 }
 
+TEST_F(CliTest, DumpEscapesEveryControlCharacterAndBackslash) {
+  TTableSpec spec;
+  spec.Fields = {{"NOTE", 'M', 4}};
+  spec.Rows = {{Memo("a\tb\\c\x01\"d\re\nf")}};
+  const std::string table = WriteTable(FFolder.Path(), "escapes", spec).string();
+  EXPECT_EQ(Run({"dump", table}).Out, "{\"NOTE\":\"a\\tb\\\\c\\u0001\\\"d\\re\\nf\"}\n");
+  EXPECT_EQ(Run({"dump", table, "--values", "string"}).Out, "NOTE\na\\tb\\\\c\x01\"d\\re\\nf\n");
+}
+
 TEST_F(CliTest, DumpWritesCsvWithAHeaderLine) {
   const TRun run = Run({"dump", WriteSample(), "--format", "csv"});
   EXPECT_EQ(run.Code, 0);
