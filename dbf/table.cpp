@@ -12,8 +12,10 @@ namespace lumbra {
 namespace {
 
 constexpr size_t kChunkBytes = 64 * 1024;
-constexpr size_t kSmallChunkBytes = 4 * 1024;
 constexpr size_t kChunkSlots = 8;
+// The most the chunk cache may hold: a table visited in a scattered order up
+// to this size is read once.
+constexpr size_t kMaxCacheBytes = 256 << 20;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -103,8 +105,10 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
   for (const TDbfField& f : FHeader.Fields)
     FFieldNames.push_back(FCodePage->ToUtf8(f.RawName));
   FRecordsPerChunk = static_cast<uint32_t>(std::max<size_t>(1, kChunkBytes / FHeader.RecordLength));
-  FRecordsPerSmallChunk =
-      static_cast<uint32_t>(std::max<size_t>(1, kSmallChunkBytes / FHeader.RecordLength));
+  const size_t chunks =
+      (static_cast<size_t>(FRecordCount) + FRecordsPerChunk - 1) / FRecordsPerChunk;
+  const size_t chunkBytes = static_cast<size_t>(FRecordsPerChunk) * FHeader.RecordLength;
+  FMaxChunkSlots = std::max(kChunkSlots, std::min(chunks, kMaxCacheBytes / chunkBytes));
   FChunks.resize(kChunkSlots);
   if (FHeader.HasMemoFields()) {
     // .smt memos of the Clipper SIx driver are not read.
@@ -120,46 +124,44 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
 }
 
 const uint8_t* TDbfTable::RecordAt(uint32_t index) {
-  TChunk* chunk = &FChunks[FLastChunk];
-  // Unsigned: an index before First wraps far past Count.
-  if (index - chunk->First >= chunk->Count) {
-    size_t victim = 0;
-    chunk = nullptr;
-    for (size_t i = 0; i < FChunks.size(); ++i) {
-      if (index - FChunks[i].First < FChunks[i].Count) {
-        chunk = &FChunks[i];
-        FLastChunk = i;
-        break;
-      }
-      if (FChunks[i].LastUse < FChunks[victim].LastUse) victim = i;
+  const uint32_t number = index / FRecordsPerChunk;
+  TChunk* chunk = &FChunks[number % FChunks.size()];
+  if (chunk->Number != number) {
+    // A walk in file order reads each chunk once with the first few slots.
+    // Misses that do not continue such a walk (a sorted walk, the grid
+    // jumping) earn more slots, up to a bound, so that a table visited in a
+    // scattered order is read about once rather than once per record.
+    if (number != FNextChunk && ++FScatteredMisses > FChunks.size() &&
+        FChunks.size() < FMaxChunkSlots) {
+      GrowChunkSlots();
+      chunk = &FChunks[number % FChunks.size()];
     }
-    if (chunk == nullptr) {
-      chunk = &FChunks[victim];
-      FLastChunk = victim;
-      LoadChunk(*chunk, index);
-    }
+    LoadChunk(*chunk, number);
   }
-  chunk->LastUse = ++FUseClock;
-  return chunk->Bytes.data() + static_cast<size_t>(index - chunk->First) * FHeader.RecordLength;
+  return chunk->Bytes.data() +
+         static_cast<size_t>(index - number * FRecordsPerChunk) * FHeader.RecordLength;
 }
 
-void TDbfTable::LoadChunk(TChunk& chunk, uint32_t index) {
-  // A walk in file order asks next for the record after the last one read and
-  // gets a large chunk. Any other read (a sorted order, a jump of the grid)
-  // gets the small chunk around the record, so that visiting records in a
-  // scattered order does not read a large chunk for each.
-  const uint32_t perChunk = index == FNextInOrder ? FRecordsPerChunk : FRecordsPerSmallChunk;
-  const uint32_t first = index - index % perChunk;
-  chunk.First = UINT32_MAX;  // stays invalid if the read below throws
-  chunk.Count = 0;
-  const uint32_t count = std::min(perChunk, FRecordCount - first);
+void TDbfTable::GrowChunkSlots() {
+  std::vector<TChunk> slots(std::min(2 * FChunks.size(), FMaxChunkSlots));
+  for (TChunk& chunk : FChunks) {
+    TChunk& home = slots[chunk.Number % slots.size()];
+    if (chunk.Number != UINT32_MAX && home.Number == UINT32_MAX) home = std::move(chunk);
+  }
+  FChunks = std::move(slots);
+  FScatteredMisses = 0;
+}
+
+void TDbfTable::LoadChunk(TChunk& chunk, uint32_t number) {
+  const uint32_t first = number * FRecordsPerChunk;
+  chunk.Number = UINT32_MAX;  // stays invalid if the read below throws
+  const uint32_t count = std::min(FRecordsPerChunk, FRecordCount - first);
   const size_t length = static_cast<size_t>(count) * FHeader.RecordLength;
   chunk.Bytes.resize(length);
   ReadExactly(*FFile, FHeader.HeaderLength + static_cast<uint64_t>(first) * FHeader.RecordLength,
               chunk.Bytes.data(), length);
-  chunk.First = first;
-  chunk.Count = count;
-  FNextInOrder = first + count;
+  chunk.Number = number;
+  FNextChunk = number + 1;
 }
 
 bool TDbfTable::NullFlag(const uint8_t* record, int bit) const {

@@ -55,17 +55,18 @@ class TDbfTable {
   void DecodeField(const uint8_t* record, size_t field, Variant& out);
 
  private:
+  // Records number * FRecordsPerChunk on, in the slot number maps to.
   struct TChunk {
-    uint32_t First = UINT32_MAX;  // first record held
-    uint32_t Count = 0;
-    uint64_t LastUse = 0;
+    uint32_t Number = UINT32_MAX;  // none
     std::vector<uint8_t> Bytes;
   };
   TDbfTable(std::unique_ptr<FileIo> file, TDbfHeader header, std::unique_ptr<FileIo> memo,
             TMemoFormat memoFormat, const TDbfOpenOptions& options);
   void Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
-  // Reads the chunk of records that holds index into chunk.
-  void LoadChunk(TChunk& chunk, uint32_t index);
+  // Reads chunk number into chunk.
+  void LoadChunk(TChunk& chunk, uint32_t number);
+  // Doubles the slots of the chunk cache, keeping the chunks it holds.
+  void GrowChunkSlots();
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
   bool NullFlag(const uint8_t* record, int bit) const;
@@ -78,11 +79,10 @@ class TDbfTable {
   std::unique_ptr<TCodePage> FCodePage;
   uint32_t FRecordCount = 0;
   uint32_t FRecordsPerChunk = 1;
-  uint32_t FRecordsPerSmallChunk = 1;
-  uint32_t FNextInOrder = 0;  // the record after the last chunk read
   std::vector<TChunk> FChunks;
-  size_t FLastChunk = 0;
-  uint64_t FUseClock = 0;
+  size_t FMaxChunkSlots = 1;
+  uint32_t FNextChunk = 0;  // the chunk after the last one read
+  size_t FScatteredMisses = 0;
 };
 
 }  // namespace lumbra
