@@ -221,7 +221,7 @@ std::string TField::TextValue(const Variant& v) const {
     case TVarType::varCurrency:
       return FormatCurrencyGeneral(v.Currency(), FSettings);
     case TVarType::varDecimal:
-      return FormatGeneral(v.Decimal().ToDouble(), 15, FSettings);
+      return FormatDecimalGeneral(v.Decimal(), FSettings);
     case TVarType::varDate:
       return DateTimeText(v.Date(), FSettings);
     case TVarType::varBoolean:
@@ -330,6 +330,7 @@ std::string TField::AsString() const {
       return std::to_string(AsVariant().Int64());
     case TFieldClass::Float:
     case TFieldClass::Currency:
+      if (v.Type() == TVarType::varDecimal) return FormatDecimalGeneral(v.Decimal(), FSettings);
       return FormatGeneral(FloatValue(v), 15, FSettings);
     case TFieldClass::BCD:
     case TFieldClass::FMTBCD:

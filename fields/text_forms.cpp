@@ -72,10 +72,21 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
   if (value.Scale > targetScale) {
     const int drop = value.Scale - targetScale;
     if (drop > 38) return 0;  // a mantissa of at most 39 digits rounds to nothing
-    const TUInt128 divisor = Pow10(drop);
-    const TUInt128 rest = m % divisor;
-    m /= divisor;
-    if (rest * 2 >= divisor) ++m;  // half away from zero: the sign is applied after
+    // Half away from zero: the sign is applied after. In 64 bits when the
+    // mantissa fits them, as it nearly always does.
+    if (m <= UINT64_MAX && drop <= 19) {
+      const auto divisor = static_cast<uint64_t>(Pow10(drop));
+      auto narrow = static_cast<uint64_t>(m);
+      const uint64_t rest = narrow % divisor;
+      narrow /= divisor;
+      if (rest >= divisor - rest) ++narrow;
+      m = narrow;
+    } else {
+      const TUInt128 divisor = Pow10(drop);
+      const TUInt128 rest = m % divisor;
+      m /= divisor;
+      if (rest * 2 >= divisor) ++m;
+    }
   } else {
     for (int i = value.Scale; i < targetScale; ++i) {
       if (m > static_cast<TUInt128>(INT64_MAX)) return std::nullopt;
@@ -195,6 +206,20 @@ std::string FormatGeneral(double value, int precision, const TRegionalSettings& 
   std::from_chars(from, end, exponent);
   return GeneralForm(value < 0, WithoutTrailingZeros({digits, count}), exponent + 1, precision,
                      settings);
+}
+
+std::string FormatDecimalGeneral(const TDecimal& value, const TRegionalSettings& settings) {
+  constexpr int kPrecision = 15;
+  if (value.Mantissa >= Pow10(kPrecision)) {
+    return FormatGeneral(value.ToDouble(), kPrecision, settings);
+  }
+  if (value.Mantissa == 0) return "0";
+  char digits[24];
+  const auto [end, error] =
+      std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(value.Mantissa));
+  const auto count = static_cast<size_t>(end - digits);
+  return GeneralForm(value.Negative, WithoutTrailingZeros({digits, count}),
+                     static_cast<int>(count) - value.Scale, kPrecision, settings);
 }
 
 std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {

@@ -14,6 +14,10 @@ namespace lumbra {
 // trailing zeros, positional unless the exponent is above the precision or
 // below -3 ("1E-5", "1.23456789012346E17"); "INF", "-INF", "NAN".
 std::string FormatGeneral(double value, int precision, const TRegionalSettings& settings);
+// FormatGeneral of the decimal's value as a double, with 15 digits: read from
+// the decimal's own digits when it has no more than 15 of them (a double keeps
+// 15 digits exactly), else through the double.
+std::string FormatDecimalGeneral(const TDecimal& value, const TRegionalSettings& settings);
 // The same for a currency amount (1/10000 units), exact, with 19 digits.
 std::string FormatCurrencyGeneral(int64_t tenThousandths, const TRegionalSettings& settings);
 

@@ -62,6 +62,29 @@ TEST(FormatGeneral, UsesTheRegionalDecimalSeparatorAndNoThousandsSeparator) {
   EXPECT_EQ(FormatGeneral(0.00001, 15, comma), "1E-5");
 }
 
+// A decimal's own digits give the text its double would give: checked over
+// mantissas of every length (the short ones read directly, the long ones
+// through the double), scales and signs, in both decimal separators.
+TEST(FormatDecimalGeneral, SameTextAsThroughTheDouble) {
+  uint64_t state = 12345;
+  const auto next = [&state] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return state >> 11;
+  };
+  for (const TRegionalSettings& settings : {TRegionalSettings(), CommaSettings()}) {
+    for (int i = 0; i < 20'000; ++i) {
+      TDecimal d;
+      const int digits = 1 + static_cast<int>(next() % 19);
+      d.Mantissa = next() % static_cast<uint64_t>(std::pow(10.0, digits));
+      if (i % 7 == 0) d.Mantissa *= static_cast<TUInt128>(1) << 70;  // beyond 64 bits
+      d.Scale = static_cast<uint8_t>(next() % 25);
+      d.Negative = next() % 2 == 0;
+      ASSERT_EQ(FormatDecimalGeneral(d, settings), FormatGeneral(d.ToDouble(), 15, settings))
+          << d.ToString();
+    }
+  }
+}
+
 TEST(FormatCurrencyGeneral, PositionalWithAtMostFourDecimals) {
   struct TCase {
     int64_t Amount;
