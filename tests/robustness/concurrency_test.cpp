@@ -35,8 +35,9 @@ class TUnitFont : public IFontMetrics {
 };
 
 // NAME C(200) holding "r<n>", N N(6) holding n, for records 1..count. The
-// tables below hold 20,000 such records (4 MB), far more than the engine
-// keeps in memory, so a record in their middle is read from the file again.
+// engine holds the records it read last; the tables below hold 20,000 such
+// records (4 MB), so after the walk that counts them a record in their
+// middle is no longer in memory and is read from the file again.
 TTableSpec Numbered(int count) {
   TTableSpec spec;
   spec.Version = 0x03;
