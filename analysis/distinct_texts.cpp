@@ -108,11 +108,13 @@ void TDistinctTexts::TIndex::Place(TSlot slot) {
 }
 
 void TDistinctTexts::TIndex::Grow() {
-  FSpare.assign(std::max(kSmallSize, 2 * FSlots.size()), TSlot{});
-  FSlots.swap(FSpare);
+  // The old table is let go at once: the counters of every column live
+  // together, and a spare table each would add half again to their indexes.
+  std::vector<TSlot> old(std::max(kSmallSize, 2 * FSlots.size()));
+  FSlots.swap(old);
   // Slots stand in the order of their hashes, so this writes the new table
   // from start to end instead of all over it.
-  for (const TSlot& slot : FSpare) {
+  for (const TSlot& slot : old) {
     if (slot.Reference != kNone) Place(slot);
   }
 }

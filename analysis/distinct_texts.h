@@ -90,7 +90,6 @@ class TDistinctTexts {
     void Place(TSlot slot);
     void Grow();
     std::vector<TSlot> FSlots;
-    std::vector<TSlot> FSpare;  // the memory the next growth rehashes into
     size_t FUsed = 0;
   };
 
