@@ -19,6 +19,17 @@ void* operator new(size_t size) {
   throw std::bad_alloc();
 }
 
+// The nothrow forms too (std::stable_sort's buffer comes from them): every
+// block the deletes below free must come from malloc.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  if (tProbing && size > tLargest) tLargest = size;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+
 void operator delete(void* block) noexcept {
   std::free(block);
 }
