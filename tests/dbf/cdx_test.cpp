@@ -11,18 +11,14 @@
 
 #include "dbf/dbf_error.h"
 #include "tests/dbf/pack_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CorpusDir;
 using namespace pack_fixture;
-
-fs::path CorpusDir() {
-  // tests/dbf/ -> the project root -> ../shared/corpus beside it.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "corpus";
-}
 
 TCdxIndex ReadBytesAsCdx(const std::string& bytes) {
   MemoryFileIo file("test.cdx", bytes);

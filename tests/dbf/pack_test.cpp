@@ -14,18 +14,14 @@
 #include "dbf/cdx.h"
 #include "dbf/dbf_error.h"
 #include "tests/dbf/pack_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CorpusDir;
 using namespace pack_fixture;
-
-fs::path CorpusDir() {
-  // tests/dbf/ -> the project root -> ../shared/corpus beside it.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "corpus";
-}
 
 TDbfHeader HeaderOf(uint8_t version, TDbfFormat format, uint8_t year, uint8_t month, uint8_t day) {
   TDbfHeader h;

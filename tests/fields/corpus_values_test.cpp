@@ -11,17 +11,13 @@
 #include "fields/field_defs.h"
 #include "fields/fields.h"
 #include "tables/provider/provider.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path CorpusDir() {
-  // tests/fields/ -> the project root -> ../shared/corpus beside it.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "corpus";
-}
+using test::CorpusDir;
 
 // A corpus table opened the way a table opens, without the slot around it.
 class CorpusTable {

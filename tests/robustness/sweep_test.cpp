@@ -27,26 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path CorpusDir() {
-  // tests/robustness/ -> the project root -> ../shared/corpus beside it.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "corpus";
-}
-
-std::vector<fs::path> TablesUnder(const fs::path& folder) {
-  std::vector<fs::path> tables;
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) return tables;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    std::string extension = entry.path().extension().string();
-    for (char& c : extension)
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (entry.is_regular_file() && extension == ".dbf") tables.push_back(entry.path());
-  }
-  std::sort(tables.begin(), tables.end());
-  return tables;
-}
-
 class TNoView : public ISlotView {
  public:
   void SetWindowCaption(const std::string&) override {}

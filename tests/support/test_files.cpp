@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -31,6 +33,26 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream bytes;
   bytes << file.rdbuf();
   return bytes.str();
+}
+
+std::filesystem::path CorpusDir() {
+  // tests/support/ -> the project root -> ../shared/corpus beside it.
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
+         "shared" / "corpus";
+}
+
+std::vector<std::filesystem::path> TablesUnder(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> tables;
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) return tables;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::string extension = entry.path().extension().string();
+    for (char& c : extension)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (entry.is_regular_file() && extension == ".dbf") tables.push_back(entry.path());
+  }
+  std::sort(tables.begin(), tables.end());
+  return tables;
 }
 
 }  // namespace lumbra::test

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace lumbra::test {
 
@@ -25,5 +26,12 @@ class TTempFolder {
 // Writes bytes to path, replacing the file.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
+
+// ../shared/corpus beside the project: real tables from public sources, which
+// a fresh clone does not have.
+std::filesystem::path CorpusDir();
+// Every .dbf file below folder (the extension in any letter case), sorted;
+// none when folder is not there.
+std::vector<std::filesystem::path> TablesUnder(const std::filesystem::path& folder);
 
 }  // namespace lumbra::test

@@ -12,29 +12,13 @@
 #include "dbf/dbf_error.h"
 #include "tables/data_access.h"
 #include "tables/slots.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path CorpusDir() {
-  // tests/tables/ -> the project root -> ../shared/corpus beside it.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "corpus";
-}
-
-std::vector<fs::path> CorpusTables() {
-  std::vector<fs::path> tables;
-  for (const auto& entry : fs::recursive_directory_iterator(CorpusDir())) {
-    std::string extension = entry.path().extension().string();
-    for (char& c : extension)
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (entry.is_regular_file() && extension == ".dbf") tables.push_back(entry.path());
-  }
-  std::sort(tables.begin(), tables.end());
-  return tables;
-}
+using test::CorpusDir;
 
 bool IsPlaceholderClass(TFieldClass c) {
   return c == TFieldClass::Bytes || c == TFieldClass::VarBytes || c == TFieldClass::Blob ||
@@ -127,7 +111,7 @@ TEST(CorpusTables, OpenAndReadEveryFieldConsistently) {
   const TRegionalSettings settings;
   size_t opened = 0;
   size_t refused = 0;
-  for (const fs::path& path : CorpusTables()) {
+  for (const fs::path& path : test::TablesUnder(CorpusDir())) {
     const std::string name = path.filename().string();
     TADOConnection connection("Conn");
     connection.SetConnectionString(NormalConnectionString(path.parent_path().string() + "/"));

@@ -16,12 +16,7 @@ namespace lumbra {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path CorpusDir() {
-  // tests/tables/ -> the project root -> ../shared/corpus beside it.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "corpus";
-}
+using test::CorpusDir;
 
 class TableOverCorpus : public ::testing::Test {
  protected:
