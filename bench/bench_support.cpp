@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "base/exception.h"
+#include "tables/slots.h"
 
 namespace lumbra {
 
@@ -54,6 +55,14 @@ TWorkFolder::~TWorkFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(FPath, ignored);
   }
+}
+
+TWindowTable::TWindowTable(const std::string& folder, const std::string& name, int codePage)
+    : FTable("AT", FConnection, FSettings) {
+  FConnection.SetConnectionString(NormalConnectionString(folder + "/"));
+  FConnection.Provider().Options().DefaultCodePage = codePage;
+  FTable.TableName = name;
+  FTable.Open();
 }
 
 bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value) {

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "fields/regional_settings.h"
+#include "tables/data_access.h"
+
 namespace lumbra {
 
 // Elapsed time, and the processor time the process used meanwhile: on a
@@ -79,6 +82,19 @@ class TWorkFolder {
 
 // Reads a whole decimal number from 1 to most into value; false when text is
 // anything else.
+// A table opened as the window opens the first slot, reading tables without
+// a code page mark in codePage.
+class TWindowTable {
+ public:
+  TWindowTable(const std::string& folder, const std::string& name, int codePage);
+  TADOTable& Table() { return FTable; }
+
+ private:
+  TRegionalSettings FSettings = TRegionalSettings::FromEnvironment();
+  TADOConnection FConnection{"Conn"};
+  TADOTable FTable;
+};
+
 bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value);
 
 }  // namespace lumbra

@@ -212,24 +212,6 @@ uint64_t ReadEveryText(TADOTable& table) {
   return bytes;
 }
 
-// A table opened as the window opens a slot.
-class TWindowTable {
- public:
-  TWindowTable(const std::string& folder, const std::string& name)
-      : FTable("AT", FConnection, FSettings) {
-    FConnection.SetConnectionString(NormalConnectionString(folder + "/"));
-    FConnection.Provider().Options().DefaultCodePage = kCodePage;
-    FTable.TableName = name;
-    FTable.Open();
-  }
-  TADOTable& Table() { return FTable; }
-
- private:
-  TRegionalSettings FSettings = TRegionalSettings::FromEnvironment();
-  TADOConnection FConnection{"Conn"};
-  TADOTable FTable;
-};
-
 class TReport {
  public:
   explicit TReport(std::string prefix) : FPrefix(std::move(prefix)) {}
@@ -336,7 +318,7 @@ void BenchFormat(TBenchFormat format, const TOptions& options, const std::string
   // load falls on both alike; each ratio is the median of the runs' ratios.
   TTimings touches, decodes, decodesWithoutMemo, walks, texts;
   TTimings decodeRatios, decodeWithoutMemoRatios, walkRatios, textRatios;
-  TWindowTable windowTable(folder, name);
+  TWindowTable windowTable(folder, name, kCodePage);
   uint64_t textBytes = 0;
   for (int run = 0; run < runs; ++run) {
     const TTiming touch = TimeOnce([&] {

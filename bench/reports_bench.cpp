@@ -89,24 +89,6 @@ class TCountingSink : public ILineSink {
   size_t FLines = 0;
 };
 
-// A table opened as the window opens the first slot.
-class TOpenTable {
- public:
-  TOpenTable(const std::string& folder, const std::string& name, int codePage)
-      : FTable("AT", FConnection, FSettings) {
-    FConnection.SetConnectionString(NormalConnectionString(folder + "/"));
-    FConnection.Provider().Options().DefaultCodePage = codePage;
-    FTable.TableName = name;
-    FTable.Open();
-  }
-  TADOTable& Table() { return FTable; }
-
- private:
-  TRegionalSettings FSettings = TRegionalSettings::FromEnvironment();
-  TADOConnection FConnection{"Conn"};
-  TADOTable FTable;
-};
-
 void ShowNotice(const std::string& text) {
   throw Exception("the report showed the notice '" + text + "'");
 }
@@ -114,7 +96,7 @@ void ShowNotice(const std::string& text) {
 void BenchDistinct(const TOptions& options, const std::string& folder) {
   const TGeneratedTable generated =
       GenerateTable(folder, "distinct", TBenchFormat::VisualFoxPro, options.Records, kSeed);
-  TOpenTable open(folder, "distinct", 1250);
+  TWindowTable open(folder, "distinct", 1250);
   TDataSource dataSource1(open.Table());
   TCountingSink memo;
   const TTiming times = MedianTiming(options.DistinctRuns, [&] {
@@ -185,8 +167,8 @@ void BenchStructure(const std::string& folder) {
   second.insert(second.end(), extra.begin(), extra.end());
   WriteEmptyTable(folder + "/wide1.dbf", first);
   WriteEmptyTable(folder + "/wide2.dbf", second);
-  TOpenTable at(folder, "wide1", 1252);
-  TOpenTable at2(folder, "wide2", 1252);
+  TWindowTable at(folder, "wide1", 1252);
+  TWindowTable at2(folder, "wide2", 1252);
   TCountingSink memo;
   const TTiming times = MedianTiming(
       kStructureRuns, [&] { CompareStructure(at.Table(), at2.Table(), ShowNotice, memo); });
