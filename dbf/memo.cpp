@@ -1,7 +1,6 @@
 #include "dbf/memo.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "dbf/dbf_error.h"
 
@@ -9,16 +8,16 @@ namespace lumbra {
 
 namespace {
 
-uint32_t Be32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
 constexpr size_t kWindowBytes = 64 * 1024;
 constexpr size_t kSmallWindowBytes = 1024;
 // How far past the window the next memo of a walk in file order may start:
 // blocks are rarely larger.
 constexpr uint64_t kInOrderGap = 4 * 1024;
 
+uint32_t Be32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}
 uint32_t Le32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
