@@ -13,16 +13,12 @@
 #include "fields/regional_settings.h"
 #include "tables/slots.h"
 #include "tests/support/dbf_builder.h"
+#include "tests/support/no_slot_view.h"
 #include "tests/support/test_files.h"
 
 namespace lumbra::testing {
 
-class TNoSlotView final : public ISlotView {
- public:
-  void SetWindowCaption(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetTabCaption(int, const std::string&) override {}
-};
+using test::TNoSlotView;
 
 // The window's font, in which both grids write.
 inline QFont GridFont() {

@@ -12,11 +12,13 @@
 #include "dbf/pack.h"
 #include "tables/slots.h"
 #include "tests/dbf/pack_fixture.h"
+#include "tests/support/no_slot_view.h"
 
 namespace lumbra {
 namespace {
 
 using namespace pack_fixture;
+using test::TNoSlotView;
 
 // Prints the table's field names, then each record that is not deleted as
 // its values joined by "|", text without trailing blanks (dbfread gives an
@@ -99,11 +101,7 @@ TEST_F(PeersTest, ReadATableEmptiedThroughSlotOne) {
   const std::vector<TRow> rows = SampleRows(8);
   WriteTable(FFolder.Path(), "t", rows);
   ExpectBothRead(FFolder / "t.dbf", Lines(rows));
-  struct TNoView : ISlotView {
-    void SetWindowCaption(const std::string&) override {}
-    void SetApplicationTitle(const std::string&) override {}
-    void SetTabCaption(int, const std::string&) override {}
-  } view;
+  TNoSlotView view;
   TRegionalSettings settings;
   TTableSlots slots(view, settings);
   slots.DeschideDbf1(FFolder / "t.dbf");
@@ -132,11 +130,7 @@ TEST_F(PeersTest, ReadACorpusTableEmptiedThroughSlotOne) {
     fs::copy_file(source / name, FFolder.Path() / name);
     fs::permissions(FFolder.Path() / name, fs::perms::owner_write, fs::perm_options::add);
   }
-  struct TNoView : ISlotView {
-    void SetWindowCaption(const std::string&) override {}
-    void SetApplicationTitle(const std::string&) override {}
-    void SetTabCaption(int, const std::string&) override {}
-  } view;
+  TNoSlotView view;
   TRegionalSettings settings;
   TTableSlots slots(view, settings);
   slots.DeschideDbf1(FFolder / "categories.dbf");

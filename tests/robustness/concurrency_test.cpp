@@ -14,19 +14,13 @@
 #include "fields/grid_model.h"
 #include "tables/slots.h"
 #include "tests/support/dbf_builder.h"
+#include "tests/support/no_slot_view.h"
 #include "tests/support/test_files.h"
 
 namespace lumbra::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TNoView : public ISlotView {
- public:
-  void SetWindowCaption(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetTabCaption(int, const std::string&) override {}
-};
 
 class TUnitFont : public IFontMetrics {
  public:
@@ -70,7 +64,7 @@ class ChangedOnDisk : public ::testing::Test {
   }
 
   TTempFolder FFolder;
-  TNoView FView;
+  TNoSlotView FView;
   TRegionalSettings FSettings;
   TTableSlots FSlots{FView, FSettings};
   TUnitFont FFont;

@@ -20,19 +20,13 @@
 #include "tables/slots.h"
 #include "tests/robustness/every_format.h"
 #include "tests/support/dbf_builder.h"
+#include "tests/support/no_slot_view.h"
 #include "tests/support/test_files.h"
 
 namespace lumbra::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TNoView : public ISlotView {
- public:
-  void SetWindowCaption(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetTabCaption(int, const std::string&) override {}
-};
 
 class TCountingSink : public ILineSink {
  public:
@@ -77,7 +71,7 @@ int32_t ReadEveryValue(TADOTable& table) {
 // Everything the program does with the table at path. Returns what went
 // wrong as the engine reported it, or "" when nothing did.
 std::string Sweep(const std::string& path) {
-  TNoView view;
+  TNoSlotView view;
   const TRegionalSettings settings;
   TTableSlots slots(view, settings);
   try {

@@ -12,19 +12,13 @@
 #include "dbf/dbf_error.h"
 #include "tables/slots.h"
 #include "tests/support/dbf_builder.h"
+#include "tests/support/no_slot_view.h"
 #include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
 
 using namespace lumbra::test;
-
-class TNoView : public ISlotView {
- public:
-  void SetWindowCaption(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetTabCaption(int, const std::string&) override {}
-};
 
 class FilterSortTest : public testing::Test {
  protected:
@@ -66,7 +60,7 @@ class FilterSortTest : public testing::Test {
   TTempFolder FFolder;
   std::string FTowns;
   std::string FOthers;
-  TNoView FView;
+  TNoSlotView FView;
   TRegionalSettings FSettings;
   TTableSlots FSlots{FView, FSettings};
   std::vector<std::string> FShown;
