@@ -8,10 +8,13 @@
 
 namespace lumbra {
 
-// Walks at (slot 1's table) once per field, counting the texts of the field's
+// Counts, for every field of at (slot 1's table), the texts of the field's
 // values: "NULL" for a Null value, else the value as string, or the class name
 // of the error that reading it as string raised. The whole report then
-// replaces memo's lines in one update.
+// replaces memo's lines in one update. The records are read in one walk for
+// all fields and counted on a second thread; when a value cannot be read, the
+// fields are walked one at a time, so the error raised and where at stops are
+// those of the field that comes first.
 //
 // When at is closed, shows the notice with showInfoBox and changes nothing.
 // Otherwise dataSource1 is disabled during the walk and enabled again on every
