@@ -1,5 +1,6 @@
 #include "fields/fields.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/text.h"
@@ -8,6 +9,15 @@
 namespace lumbra {
 
 namespace {
+
+// How many characters UTF-8 text has: its bytes less its continuation bytes,
+// in a loop without branches that the compiler widens.
+size_t CharacterCount(std::string_view text) {
+  size_t continuations = 0;
+  for (const char c : text)
+    continuations += (static_cast<unsigned char>(c) & 0xC0) == 0x80 ? 1 : 0;
+  return text.size() - continuations;
+}
 
 // The first count characters of UTF-8 text, never cutting a character.
 std::string_view FirstCharacters(std::string_view text, int32_t count) {
@@ -208,24 +218,37 @@ double TField::FloatValue(const Variant& v) const {
 }
 
 std::string TField::TextValue(const Variant& v) const {
+  std::string text;
+  AppendTextValue(text, v);
+  return text;
+}
+
+void TField::AppendTextValue(std::string& out, const Variant& v) const {
   switch (v.Type()) {
     case TVarType::varString:
     case TVarType::varUString:
     case TVarType::varBytes:
-      return v.Text();
+      out += v.Text();
+      return;
     case TVarType::varInteger:
     case TVarType::varInt64:
-      return std::to_string(v.Int64());
+      out += std::to_string(v.Int64());
+      return;
     case TVarType::varDouble:
-      return FormatGeneral(v.Double(), 15, FSettings);
+      out += FormatGeneral(v.Double(), 15, FSettings);
+      return;
     case TVarType::varCurrency:
-      return FormatCurrencyGeneral(v.Currency(), FSettings);
+      out += FormatCurrencyGeneral(v.Currency(), FSettings);
+      return;
     case TVarType::varDecimal:
-      return FormatDecimalGeneral(v.Decimal(), FSettings);
+      out += FormatDecimalGeneral(v.Decimal(), FSettings);
+      return;
     case TVarType::varDate:
-      return DateTimeText(v.Date(), FSettings);
+      out += DateTimeText(v.Date(), FSettings);
+      return;
     case TVarType::varBoolean:
-      return v.Boolean() ? "True" : "False";
+      out += v.Boolean() ? "True" : "False";
+      return;
     default:
       throw EFieldValueError("Field '" + FFieldName + "' cannot show the value as text");
   }
@@ -304,13 +327,20 @@ bool TField::VariantEqualsNull() const {
 }
 
 std::string TField::AsString() const {
+  std::string text;
+  AppendString(text);
+  return text;
+}
+
+void TField::AppendString(std::string& out) const {
   const Variant& v = ProviderValue();
   const bool isNull = v.IsNull() || v.IsEmpty();
   if (FClass == TFieldClass::Interface || FClass == TFieldClass::IDispatch ||
       FClass == TFieldClass::DataSet) {
-    return ClassDescription();
+    out += ClassDescription();
+    return;
   }
-  if (isNull) return "";
+  if (isNull) return;
   switch (FClass) {
     case TFieldClass::String:
     case TFieldClass::Guid: {
@@ -319,33 +349,46 @@ std::string TField::AsString() const {
       // Text is cut in place; other kinds are turned into text first.
       const std::string other = isText ? std::string() : TextValue(v);
       std::string_view text = isText ? std::string_view(v.Text()) : std::string_view(other);
-      text = text.substr(0, text.find('\0'));
-      return std::string(FirstCharacters(text, FClass == TFieldClass::Guid ? 38 : FSize));
+      text = text.substr(0, LengthBeforeNul(text));
+      const auto limit = static_cast<size_t>(std::max(FClass == TFieldClass::Guid ? 38 : FSize, 0));
+      // A field's own text is never longer than its size: counting its
+      // characters is cheaper than walking to the cut.
+      out +=
+          CharacterCount(text) <= limit ? text : FirstCharacters(text, static_cast<int32_t>(limit));
+      return;
     }
     case TFieldClass::Smallint:
     case TFieldClass::Integer:
     case TFieldClass::Word:
     case TFieldClass::AutoInc:
     case TFieldClass::Largeint:
-      return std::to_string(AsVariant().Int64());
+      out += std::to_string(AsVariant().Int64());
+      return;
     case TFieldClass::Float:
     case TFieldClass::Currency:
-      if (v.Type() == TVarType::varDecimal) return FormatDecimalGeneral(v.Decimal(), FSettings);
-      return FormatGeneral(FloatValue(v), 15, FSettings);
+      out += v.Type() == TVarType::varDecimal ? FormatDecimalGeneral(v.Decimal(), FSettings)
+                                              : FormatGeneral(FloatValue(v), 15, FSettings);
+      return;
     case TFieldClass::BCD:
     case TFieldClass::FMTBCD:
-      return FormatCurrencyGeneral(CurrencyValue(v), FSettings);
+      out += FormatCurrencyGeneral(CurrencyValue(v), FSettings);
+      return;
     case TFieldClass::Boolean:
-      return AsVariant().Boolean() ? "True" : "False";
+      out += AsVariant().Boolean() ? "True" : "False";
+      return;
     case TFieldClass::Date:
-      return FormatDateTime(FSettings.ShortDateFormat, AsVariant().Date(), FSettings);
+      out += FormatDateTime(FSettings.ShortDateFormat, AsVariant().Date(), FSettings);
+      return;
     case TFieldClass::Time:
-      return FormatDateTime(FSettings.LongTimeFormat, AsVariant().Date(), FSettings);
+      out += FormatDateTime(FSettings.LongTimeFormat, AsVariant().Date(), FSettings);
+      return;
     case TFieldClass::DateTime:
     case TFieldClass::SQLTimeStamp:
-      return DateTimeText(AsVariant().Date(), FSettings);
+      out += DateTimeText(AsVariant().Date(), FSettings);
+      return;
     default:
-      return TextValue(v);
+      AppendTextValue(out, v);
+      return;
   }
 }
 

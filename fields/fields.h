@@ -57,6 +57,9 @@ class TField {
   // text value only to test it.
   bool VariantEqualsNull() const;
   std::string AsString() const;
+  // Appends AsString's text to out, so a caller reading many values can keep
+  // one buffer instead of a new text each.
+  void AppendString(std::string& out) const;
   std::string DisplayText() const;
 
   // Right-aligned in the grid: the integer, float and BCD classes.
@@ -73,6 +76,7 @@ class TField {
   int64_t CurrencyValue(const Variant& value) const;
   double FloatValue(const Variant& value) const;
   std::string TextValue(const Variant& value) const;
+  void AppendTextValue(std::string& out, const Variant& value) const;
 
   TFieldClass FClass;
   const TRegionalSettings& FSettings;

@@ -98,6 +98,30 @@ TEST_F(CliTest, DumpEscapesEveryControlCharacterAndBackslash) {
   EXPECT_EQ(Run({"dump", table, "--values", "string"}).Out, "NOTE\na\\tb\\\\c\x01\"d\\re\\nf\n");
 }
 
+// Texts are searched for what to escape several bytes at a time: each
+// character to escape is found wherever it stands, and texts of every length
+// without one come out as they are.
+TEST_F(CliTest, DumpEscapesAtEveryPositionOfAText) {
+  TTableSpec spec;
+  spec.Fields = {{"NOTE", 'M', 4}};
+  std::string expected = "NOTE\n";
+  for (size_t length = 1; length <= 19; ++length) {
+    const std::string plain(length, 'x');
+    spec.Rows.push_back({Memo(plain)});
+    expected += plain + "\n";
+    for (size_t at = 0; at < length; ++at) {
+      for (const auto& [c, escaped] : {std::pair<char, const char*>{'\t', "\\t"}, {'\\', "\\\\"}}) {
+        std::string text = plain;
+        text[at] = c;
+        spec.Rows.push_back({Memo(text)});
+        expected += plain.substr(0, at) + escaped + plain.substr(at + 1) + "\n";
+      }
+    }
+  }
+  const std::string table = WriteTable(FFolder.Path(), "positions", spec).string();
+  EXPECT_EQ(Run({"dump", table, "--values", "string"}).Out, expected);
+}
+
 TEST_F(CliTest, DumpWritesCsvWithAHeaderLine) {
   const TRun run = Run({"dump", WriteSample(), "--format", "csv"});
   EXPECT_EQ(run.Code, 0);
