@@ -8,11 +8,7 @@ namespace lumbra {
 
 namespace {
 
-constexpr size_t kWindowBytes = 64 * 1024;
-constexpr size_t kSmallWindowBytes = 1024;
-// How far past the window the next memo of a walk in file order may start:
-// blocks are rarely larger.
-constexpr uint64_t kInOrderGap = 4 * 1024;
+constexpr size_t kChunkBytes = 64 * 1024;
 
 uint32_t Be32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
@@ -26,7 +22,9 @@ uint32_t Le32(const unsigned char* p) {
 }  // namespace
 
 TMemoFile::TMemoFile(std::unique_ptr<FileIo> file, TKind kind, bool dbtLevel4)
-    : FFile(std::move(file)), FKind(kind) {
+    : FFile(std::move(file)),
+      FKind(kind),
+      FChunks(std::make_unique<TChunkCache>(*FFile, 0, FFile->Size(), kChunkBytes, false)) {
   unsigned char header[24] = {};
   FFile->ReadAt(0, header, sizeof header);
   if (kind == TKind::Fpt) {
@@ -62,11 +60,11 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
     return ReadDbtText(offset, out);
   }
   const uint64_t dataAt = offset + 8;
-  if (length <= kWindowBytes) {
+  if (length <= kChunkBytes) {
     out = Window(dataAt, length).substr(0, length);
     return out.size() == length ? TMemoRead::Value : TMemoRead::Bad;
   }
-  // Longer than the window: checked against the file's size before anything
+  // Longer than a chunk: checked against the file's size before anything
   // is allocated for it, then read straight into the value.
   const uint64_t size = FFile->Size();
   if (dataAt > size || length > size - dataAt) return TMemoRead::Bad;
@@ -79,23 +77,24 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
   return TMemoRead::Value;
 }
 
+void TMemoFile::Prefetch(uint64_t block) const {
+  if (block < FFirstBlock || FBlockSize == 0 || block > UINT64_MAX / FBlockSize) return;
+  const uint64_t offset = block * FBlockSize;
+  const std::string_view chunk = FChunks->Cached(offset / kChunkBytes);
+  const auto skip = static_cast<size_t>(offset % kChunkBytes);
+  if (skip < chunk.size()) __builtin_prefetch(chunk.data() + skip);
+}
+
 std::string_view TMemoFile::Window(uint64_t offset, size_t atLeast) {
-  const uint64_t end = FWindowAt + FWindowLength;
-  if (offset < FWindowAt || offset + atLeast > end) {
-    // Memos read in file order come at or just past the window's end: the
-    // window moves on a large step. A memo anywhere else (records visited in
-    // a sorted order) gets a small read, so that scattered memos do not each
-    // cost a large one.
-    const bool inOrder = offset >= end && offset - end <= kInOrderGap;
-    const size_t size = std::max(atLeast, inOrder ? kWindowBytes : kSmallWindowBytes);
-    FWindow.resize(std::max(FWindow.size(), size));
-    FWindowAt = offset;
-    // A read that ends short leaves the window covering what the file holds.
-    FWindowLength = FFile->ReadAt(offset, FWindow.data(), size);
+  const uint64_t number = offset / kChunkBytes;
+  const auto skip = static_cast<size_t>(offset % kChunkBytes);
+  if (skip + atLeast <= kChunkBytes) {
+    const std::string_view chunk = FChunks->Chunk(number);
+    return skip < chunk.size() ? chunk.substr(skip) : std::string_view();
   }
-  const auto skip = static_cast<size_t>(offset - FWindowAt);
-  if (skip >= FWindowLength) return {};
-  return {FWindow.data() + skip, FWindowLength - skip};
+  // Across two chunks: read on its own, as few memos are.
+  FStraddle.resize(atLeast);
+  return {FStraddle.data(), FFile->ReadAt(offset, FStraddle.data(), atLeast)};
 }
 
 // A III-style memo has no length: it runs to the first 0x1A or the end of the file.

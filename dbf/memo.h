@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/chunk_cache.h"
 #include "dbf/file_io.h"
 
 namespace lumbra {
@@ -26,26 +27,28 @@ class TMemoFile {
   // The bytes of the memo at block, valid until the next call. Block 0 is an
   // empty memo.
   TMemoRead Read(uint64_t block, std::string_view& out);
+  // Asks the processor to bring the start of the memo at block toward its
+  // caches when the cache holds it. Never reads the file.
+  void Prefetch(uint64_t block) const;
   uint32_t BlockSize() const { return FBlockSize; }
   FileIo& File() { return *FFile; }
 
  private:
   TMemoRead ReadDbtText(uint64_t offset, std::string_view& out);
-  // The bytes of the read window from offset to its end, after refilling it at
-  // offset when it held fewer than atLeast of them (the window is shorter only
-  // at the end of the file).
+  // The bytes from offset to the end of the chunk that holds it, at least
+  // atLeast of them unless the file ends sooner. Valid until the next call.
   std::string_view Window(uint64_t offset, size_t atLeast);
 
   std::unique_ptr<FileIo> FFile;
   TKind FKind;
   uint32_t FBlockSize = 0;
   uint64_t FFirstBlock = 1;
-  // Memos are mostly read in the order they were written, one after another:
-  // a window of the file serves many of them from one read.
-  std::vector<char> FWindow;
-  uint64_t FWindowAt = 0;
-  size_t FWindowLength = 0;
-  // Memos the window cannot hold.
+  // Memos read in the order they were written come one after another, many
+  // from one chunk; memos visited in a sorted order find their chunk cached.
+  std::unique_ptr<TChunkCache> FChunks;
+  // The bytes of a memo that crosses from one chunk into the next.
+  std::vector<char> FStraddle;
+  // Memos longer than a chunk.
   std::string FLong;
 };
 

@@ -12,10 +12,6 @@ namespace lumbra {
 namespace {
 
 constexpr size_t kChunkBytes = 64 * 1024;
-constexpr size_t kChunkSlots = 8;
-// The most the chunk cache may hold: a table visited in a scattered order up
-// to this size is read once.
-constexpr size_t kMaxCacheBytes = 256 << 20;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -105,11 +101,16 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
   for (const TDbfField& f : FHeader.Fields)
     FFieldNames.push_back(FCodePage->ToUtf8(f.RawName));
   FRecordsPerChunk = static_cast<uint32_t>(std::max<size_t>(1, kChunkBytes / FHeader.RecordLength));
-  const size_t chunks =
-      (static_cast<size_t>(FRecordCount) + FRecordsPerChunk - 1) / FRecordsPerChunk;
-  const size_t chunkBytes = static_cast<size_t>(FRecordsPerChunk) * FHeader.RecordLength;
-  FMaxChunkSlots = std::max(kChunkSlots, std::min(chunks, kMaxCacheBytes / chunkBytes));
-  FChunks.resize(kChunkSlots);
+  FChunks = std::make_unique<TChunkCache>(
+      *FFile, FHeader.HeaderLength,
+      FHeader.HeaderLength + static_cast<uint64_t>(FRecordCount) * FHeader.RecordLength,
+      static_cast<size_t>(FRecordsPerChunk) * FHeader.RecordLength, true);
+  for (size_t i = 0; i < FHeader.Fields.size(); ++i) {
+    const TDbfField& f = FHeader.Fields[i];
+    const bool inMemo = f.Type == 'M' || f.Type == 'G' || f.Type == 'P' || f.Type == 'W' ||
+                        (f.Type == 'B' && f.Length != 8);
+    if (inMemo) FMemoFields.push_back(i);
+  }
   if (FHeader.HasMemoFields()) {
     // .smt memos of the Clipper SIx driver are not read.
     if (memo != nullptr && FHeader.Version != 0xE5) {
@@ -125,43 +126,8 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
 
 const uint8_t* TDbfTable::RecordAt(uint32_t index) {
   const uint32_t number = index / FRecordsPerChunk;
-  TChunk* chunk = &FChunks[number % FChunks.size()];
-  if (chunk->Number != number) {
-    // A walk in file order reads each chunk once with the first few slots.
-    // Misses that do not continue such a walk (a sorted walk, the grid
-    // jumping) earn more slots, up to a bound, so that a table visited in a
-    // scattered order is read about once rather than once per record.
-    if (number != FNextChunk && ++FScatteredMisses > FChunks.size() &&
-        FChunks.size() < FMaxChunkSlots) {
-      GrowChunkSlots();
-      chunk = &FChunks[number % FChunks.size()];
-    }
-    LoadChunk(*chunk, number);
-  }
-  return chunk->Bytes.data() +
+  return reinterpret_cast<const uint8_t*>(FChunks->Chunk(number).data()) +
          static_cast<size_t>(index - number * FRecordsPerChunk) * FHeader.RecordLength;
-}
-
-void TDbfTable::GrowChunkSlots() {
-  std::vector<TChunk> slots(std::min(2 * FChunks.size(), FMaxChunkSlots));
-  for (TChunk& chunk : FChunks) {
-    TChunk& home = slots[chunk.Number % slots.size()];
-    if (chunk.Number != UINT32_MAX && home.Number == UINT32_MAX) home = std::move(chunk);
-  }
-  FChunks = std::move(slots);
-  FScatteredMisses = 0;
-}
-
-void TDbfTable::LoadChunk(TChunk& chunk, uint32_t number) {
-  const uint32_t first = number * FRecordsPerChunk;
-  chunk.Number = UINT32_MAX;  // stays invalid if the read below throws
-  const uint32_t count = std::min(FRecordsPerChunk, FRecordCount - first);
-  const size_t length = static_cast<size_t>(count) * FHeader.RecordLength;
-  chunk.Bytes.resize(length);
-  ReadExactly(*FFile, FHeader.HeaderLength + static_cast<uint64_t>(first) * FHeader.RecordLength,
-              chunk.Bytes.data(), length);
-  chunk.Number = number;
-  FNextChunk = number + 1;
 }
 
 bool TDbfTable::NullFlag(const uint8_t* record, int bit) const {
@@ -177,6 +143,26 @@ void TDbfTable::DecodeText(std::string_view bytes, bool binary, Variant& out) {
     return;
   }
   FCodePage->AppendUtf8(out.SetStringBuffer(), bytes);
+}
+
+void TDbfTable::Prefetch(uint32_t index, bool memos) const {
+  if (index >= FRecordCount) return;
+  const uint32_t number = index / FRecordsPerChunk;
+  const std::string_view chunk = FChunks->Cached(number);
+  if (chunk.data() == nullptr) return;
+  const char* record =
+      chunk.data() + static_cast<size_t>(index - number * FRecordsPerChunk) * FHeader.RecordLength;
+  if (!memos) {
+    for (size_t line = 0; line < FHeader.RecordLength; line += 64)
+      __builtin_prefetch(record + line);
+    return;
+  }
+  if (FMemo == nullptr) return;
+  for (const size_t i : FMemoFields) {
+    const TDbfField& f = FHeader.Fields[i];
+    uint64_t block;
+    if (DecodeMemoPointer({record + f.Offset, f.Length}, block)) FMemo->Prefetch(block);
+  }
 }
 
 void TDbfTable::DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out) {

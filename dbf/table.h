@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/variant.h"
+#include "dbf/chunk_cache.h"
 #include "dbf/code_page.h"
 #include "dbf/file_io.h"
 #include "dbf/header.h"
@@ -50,23 +51,19 @@ class TDbfTable {
   // next call. Throws EDbfError when the file no longer holds them.
   const uint8_t* RecordAt(uint32_t index);
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
+  // Asks the processor to bring record index toward its caches when the
+  // record's chunk is held, and with memos, the start of the memos of a
+  // record whose bytes are at hand: for a walk that knows which records come
+  // next. Never reads the files; earlier record bytes stay valid.
+  void Prefetch(uint32_t index, bool memos) const;
   // Decodes field (an index into Fields()) of record into out. Bad values give
   // Null; only a failing read of the memo file throws.
   void DecodeField(const uint8_t* record, size_t field, Variant& out);
 
  private:
-  // Records number * FRecordsPerChunk on, in the slot number maps to.
-  struct TChunk {
-    uint32_t Number = UINT32_MAX;  // none
-    std::vector<uint8_t> Bytes;
-  };
   TDbfTable(std::unique_ptr<FileIo> file, TDbfHeader header, std::unique_ptr<FileIo> memo,
             TMemoFormat memoFormat, const TDbfOpenOptions& options);
   void Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
-  // Reads chunk number into chunk.
-  void LoadChunk(TChunk& chunk, uint32_t number);
-  // Doubles the slots of the chunk cache, keeping the chunks it holds.
-  void GrowChunkSlots();
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
   bool NullFlag(const uint8_t* record, int bit) const;
@@ -78,11 +75,11 @@ class TDbfTable {
   std::vector<std::string> FFieldNames;
   std::unique_ptr<TCodePage> FCodePage;
   uint32_t FRecordCount = 0;
+  // The fields whose values are in the memo file.
+  std::vector<size_t> FMemoFields;
+  // Records are read a chunk of whole records at a time.
   uint32_t FRecordsPerChunk = 1;
-  std::vector<TChunk> FChunks;
-  size_t FMaxChunkSlots = 1;
-  uint32_t FNextChunk = 0;  // the chunk after the last one read
-  size_t FScatteredMisses = 0;
+  std::unique_ptr<TChunkCache> FChunks;
 };
 
 }  // namespace lumbra

@@ -183,9 +183,25 @@ void TProviderRecordset::GetValue(size_t column, Variant& out) {
     FRecord = nullptr;
     FRecord = FTable->RecordAt(FCursor.RecordAt(static_cast<uint32_t>(FPosition)));
     FRecordPosition = FPosition;
+    if (FCursor.HasOrder()) PrefetchAhead();
   }
   // The record bytes live in the table's cache; a memo read does not move them.
   FTable->DecodeField(FRecord, FFieldOfColumn[column], out);
+}
+
+// In an explicit order the next records are scattered over the file, and
+// each would wait on memory: the records a few steps ahead are asked for now,
+// and the memos of the ones nearer still, whose record bytes have arrived.
+void TProviderRecordset::PrefetchAhead() {
+  constexpr uint32_t kRecordsAhead = 16;
+  constexpr uint32_t kMemosAhead = 8;
+  const auto position = static_cast<uint32_t>(FPosition);
+  if (FCursor.Reaches(position + kRecordsAhead)) {
+    FTable->Prefetch(FCursor.RecordAt(position + kRecordsAhead), false);
+  }
+  if (FCursor.Reaches(position + kMemosAhead)) {
+    FTable->Prefetch(FCursor.RecordAt(position + kMemosAhead), true);
+  }
 }
 
 Variant TProviderRecordset::Value(size_t column) {

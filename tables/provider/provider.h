@@ -87,6 +87,7 @@ class TProviderRecordset {
 
  private:
   void Land();  // sets Bof/Eof after a move
+  void PrefetchAhead();
 
   std::unique_ptr<TDbfTable> FTable;
   TDbfCursor FCursor;

@@ -104,8 +104,9 @@ TEST(DbtMemo, Level7TableReadsLevel4Memos) {
   EXPECT_EQ(ShowColumn(*OpenBuilt(spec), 1), TValues{"'seven'"});
 }
 
-// Memos are read through a window of the memo file: memos longer than it, and
-// memos read in any order, come out whole.
+// Memos are read through cached chunks of the memo file: memos across two
+// chunks, memos longer than a chunk, and memos read in any order (which makes
+// the cache grow) come out whole.
 TEST(MemoWindow, LongMemosAndAnyReadingOrder) {
   std::string huge;
   while (huge.size() < 200'000)

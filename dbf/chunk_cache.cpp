@@ -1,0 +1,72 @@
+#include "dbf/chunk_cache.h"
+
+#include <algorithm>
+
+namespace lumbra {
+
+namespace {
+
+constexpr size_t kFirstSlots = 8;
+// The most a cache may hold: a file visited in a scattered order up to this
+// size is read once.
+constexpr size_t kMaxCacheBytes = 256 << 20;
+
+}  // namespace
+
+TChunkCache::TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact)
+    : FFile(file),
+      FStart(start),
+      FEnd(std::max(start, end)),
+      FChunkBytes(std::max<size_t>(1, chunkBytes)),
+      FExact(exact),
+      FSlots(kFirstSlots) {
+  const uint64_t chunks = (FEnd - FStart + FChunkBytes - 1) / FChunkBytes;
+  FMaxSlots = std::max<size_t>(
+      kFirstSlots, static_cast<size_t>(std::min<uint64_t>(chunks, kMaxCacheBytes / FChunkBytes)));
+}
+
+std::string_view TChunkCache::Chunk(uint64_t number) {
+  TSlot* slot = &FSlots[number % FSlots.size()];
+  if (slot->Number != number) {
+    // A walk in file order reads each chunk once with the first few slots.
+    // Misses that do not continue such a walk (a sorted walk, the grid
+    // jumping) earn more slots, up to a bound, so that a file visited in a
+    // scattered order is read about once rather than once per visit.
+    if (number != FNextChunk && ++FScatteredMisses > FSlots.size() && FSlots.size() < FMaxSlots) {
+      Grow();
+      slot = &FSlots[number % FSlots.size()];
+    }
+    Load(*slot, number);
+  }
+  return {slot->Bytes.get(), slot->Length};
+}
+
+void TChunkCache::Grow() {
+  std::vector<TSlot> slots(std::min(2 * FSlots.size(), FMaxSlots));
+  for (TSlot& slot : FSlots) {
+    TSlot& home = slots[slot.Number % slots.size()];
+    if (slot.Number != UINT64_MAX && home.Number == UINT64_MAX) home = std::move(slot);
+  }
+  FSlots = std::move(slots);
+  FScatteredMisses = 0;
+}
+
+void TChunkCache::Load(TSlot& slot, uint64_t number) {
+  slot.Number = UINT64_MAX;  // stays invalid if the read below throws
+  const uint64_t at = FStart + number * FChunkBytes;
+  const auto length =
+      at >= FEnd ? size_t{0} : static_cast<size_t>(std::min<uint64_t>(FChunkBytes, FEnd - at));
+  if (slot.Bytes == nullptr) {
+    slot.Bytes.reset(new char[std::min<uint64_t>(FChunkBytes, FEnd - FStart)]);
+  }
+  if (FExact) {
+    ReadExactly(FFile, at, slot.Bytes.get(), length);
+    slot.Length = length;
+  } else {
+    slot.Length = FFile.ReadAt(at, slot.Bytes.get(), length);
+  }
+  slot.Number = number;
+  FNextChunk = number + 1;
+}
+
+}  // namespace lumbra

@@ -1,0 +1,56 @@
+// A file's bytes in fixed-size chunks, kept in a direct-mapped cache.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "dbf/file_io.h"
+
+namespace lumbra {
+
+class TChunkCache {
+ public:
+  // Chunks of chunkBytes from offset start up to offset end of file, which
+  // must outlive the cache. With exact, a chunk the file holds fewer bytes of
+  // than it should throws EDbfError; otherwise it comes back shorter.
+  TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact);
+
+  size_t ChunkBytes() const { return FChunkBytes; }
+  // The bytes of chunk number, from start + number * ChunkBytes(), valid until
+  // the next call. Throws what the file's reads throw.
+  std::string_view Chunk(uint64_t number);
+  // The bytes of chunk number when the cache holds it, else nothing (a null
+  // data pointer): never reads, and leaves earlier views valid.
+  std::string_view Cached(uint64_t number) const {
+    const TSlot& slot = FSlots[number % FSlots.size()];
+    return slot.Number == number ? std::string_view(slot.Bytes.get(), slot.Length)
+                                 : std::string_view();
+  }
+
+ private:
+  struct TSlot {
+    uint64_t Number = UINT64_MAX;  // none
+    // ChunkBytes() of room, allocated on the first read and never cleared:
+    // the read fills what is used.
+    std::unique_ptr<char[]> Bytes;
+    size_t Length = 0;
+  };
+  void Load(TSlot& slot, uint64_t number);
+  // Doubles the slots, keeping the chunks they hold.
+  void Grow();
+
+  FileIo& FFile;
+  uint64_t FStart;
+  uint64_t FEnd;
+  size_t FChunkBytes;
+  bool FExact;
+  std::vector<TSlot> FSlots;
+  size_t FMaxSlots;
+  uint64_t FNextChunk = 0;  // the chunk after the last one read
+  size_t FScatteredMisses = 0;
+};
+
+}  // namespace lumbra
