@@ -71,12 +71,13 @@ struct TTableState {
   std::string HeaderBytes;  // the first HeaderLength bytes
   uint64_t Size = 0;
   uint32_t Count = 0;  // complete records present, at most the header's count
-  uint32_t Live = 0;
+  uint32_t Live = 0;   // live records among them, when counted
 };
 
-// Calls visit(bytes, records) for consecutive runs of the first count records.
+// Calls visit(bytes, records) for consecutive runs of the first count records,
+// until it returns false. The bytes are the caller's to change.
 void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
-                      const std::function<void(const char*, uint32_t)>& visit) {
+                      const std::function<bool(char*, uint32_t)>& visit) {
   const uint32_t perRun =
       static_cast<uint32_t>(std::max<size_t>(1, kCopyBytes / header.RecordLength));
   std::string bytes;
@@ -85,7 +86,7 @@ void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
     bytes.resize(size_t{n} * header.RecordLength);
     ReadExactly(file, header.HeaderLength + uint64_t{first} * header.RecordLength, bytes.data(),
                 bytes.size());
-    visit(bytes.data(), n);
+    if (!visit(bytes.data(), n)) return;
   }
 }
 
@@ -95,10 +96,24 @@ uint32_t CountLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
     for (uint32_t i = 0; i < n; ++i) {
       if (static_cast<uint8_t>(run[size_t{i} * header.RecordLength]) != kDeletedFlag) ++live;
     }
+    return true;
   });
   return live;
 }
 
+// Whether any of the first count records is live, reading only as far as the
+// first live one.
+bool AnyLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
+  bool any = false;
+  ForEachRecordRun(file, header, count, [&](const char* run, uint32_t n) {
+    for (uint32_t i = 0; i < n && !any; ++i)
+      any = static_cast<uint8_t>(run[size_t{i} * header.RecordLength]) != kDeletedFlag;
+    return !any;
+  });
+  return any;
+}
+
+// Reads the header and counts the records; Live is left for the caller.
 TTableState InspectTable(TLockedFile& file) {
   TTableState state;
   state.Header = ReadTableHeader(file);
@@ -113,7 +128,6 @@ TTableState InspectTable(TLockedFile& file) {
   ReadExactly(file, 0, state.HeaderBytes.data(), h.HeaderLength);
   const uint64_t available = (state.Size - h.HeaderLength) / h.RecordLength;
   state.Count = static_cast<uint32_t>(std::min<uint64_t>(h.RecordCount, available));
-  state.Live = CountLive(file, h, state.Count);
   return state;
 }
 
@@ -327,7 +341,7 @@ std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int 
 void DeleteAllRecords(TTableLock& lock, PackIo& io) {
   TLockedFile& file = *lock.File(TTablePart::Table);
   const TTableState old = InspectTable(file);
-  if (old.Live == 0) return;
+  if (!AnyLive(file, old.Header, old.Count)) return;
   // The pack that follows must not refuse once the records are deleted.
   PlanEmptying(lock, old.Header);
   RequireSingleLink(file.Name(), &file);
@@ -345,12 +359,13 @@ void DeleteAllRecords(TTableLock& lock, PackIo& io) {
     std::memcpy(head.data() + 1, date.data(), date.size());
     table->Write(0, head);
     uint64_t offset = h.HeaderLength;
-    ForEachRecordRun(file, h, old.Count, [&](const char* run, uint32_t n) {
-      std::string bytes(run, size_t{n} * h.RecordLength);
+    ForEachRecordRun(file, h, old.Count, [&](char* run, uint32_t n) {
       for (uint32_t i = 0; i < n; ++i)
-        bytes[size_t{i} * h.RecordLength] = static_cast<char>(kDeletedFlag);
+        run[size_t{i} * h.RecordLength] = static_cast<char>(kDeletedFlag);
+      const std::string_view bytes(run, size_t{n} * h.RecordLength);
       table->Write(offset, bytes);
       offset += bytes.size();
+      return true;
     });
     CopyBytes(file, *table, offset, old.Size);
     table->Finish(StatOf(file));
@@ -373,7 +388,8 @@ void DeleteAllRecords(TTableLock& lock, PackIo& io) {
 TPackResult PackTable(TTableLock& lock, PackIo& io) {
   const TTableFiles& files = lock.Files();
   TLockedFile& file = *lock.File(TTablePart::Table);
-  const TTableState old = InspectTable(file);
+  TTableState old = InspectTable(file);
+  old.Live = CountLive(file, old.Header, old.Count);
   const TDbfHeader& h = old.Header;
   TPackResult result;
   result.Kept = old.Live;
@@ -404,17 +420,20 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
     uint64_t offset = h.HeaderLength;
     uint32_t kept = 0;
     std::string out;
-    ForEachRecordRun(file, h, old.Count, [&](const char* run, uint32_t n) {
+    // With no live record there is nothing to copy: an emptied table is
+    // not read again.
+    ForEachRecordRun(file, h, old.Live == 0 ? 0 : old.Count, [&](const char* run, uint32_t n) {
       for (uint32_t i = 0; i < n; ++i) {
         const char* record = run + size_t{i} * h.RecordLength;
         if (static_cast<uint8_t>(record[0]) == kDeletedFlag) continue;
         out.append(record, h.RecordLength);
         ++kept;
       }
-      if (out.empty()) return;
+      if (out.empty()) return true;
       table->Write(offset, out);
       offset += out.size();
       out.clear();
+      return true;
     });
     if (kept != old.Live) throw EDbfError("the table changed while it was being packed");
     table->Write(offset, std::string(1, static_cast<char>(kEndOfFile)));
