@@ -19,18 +19,18 @@ namespace {
 constexpr size_t kBatchRecords = 4096;
 constexpr size_t kBatchBytes = 16 << 20;
 
-// The text counted for field's value at the current record. Throws what
-// reading the value as a variant and the Null test throw.
-void ReadText(const TField& field, std::string& text) {
+// Appends the text counted for field's value at the current record to out.
+// Throws what reading the value as a variant and the Null test throw.
+void AppendText(const TField& field, std::string& out) {
   if (field.VariantEqualsNull()) {
-    text = "NULL";
+    out += "NULL";
     return;
   }
   try {
-    text = field.AsString();
+    field.AppendString(out);
   } catch (const Exception& e) {
     // A value that has no text is counted under its error's class.
-    text = e.ClassName();
+    out += e.ClassName();
   }
 }
 
@@ -57,7 +57,8 @@ void AnalyzeFieldByField(TADOTable& at, TStringList& report) {
     uint32_t records = 0;
     for (at.First(); !at.Eof(); at.Next()) {
       ++records;
-      ReadText(*field, text);
+      text.clear();
+      AppendText(*field, text);
       distinct.Add(text);
     }
     AddFieldLines(*field, records, distinct, report);
@@ -76,7 +77,11 @@ struct TBatch {
 };
 
 // Counts batches of texts on a second thread, in the order they are handed
-// over, while the walk reads the next batch.
+// over, while the walk reads the next batch. A batch is counted column by
+// column, and the walk, once it has read the next batch, counts the columns
+// of the batch in flight that are still left: the two threads share the
+// work whichever part of it is the larger. A column's texts are still
+// counted in record order, as each batch is done before the next begins.
 class TBatchCounter {
  public:
   explicit TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters)
@@ -95,6 +100,7 @@ class TBatchCounter {
   // Takes filled for counting, and gives back an emptied batch in its place.
   void Submit(TBatch& filled) {
     std::unique_lock<std::mutex> lock(FMutex);
+    CountColumnsLeft(lock);
     FIdle.wait(lock, [this] { return !FBusy; });
     std::swap(filled, FWork);
     // The first batch given back is the one the counter started with.
@@ -105,12 +111,15 @@ class TBatchCounter {
     }
     filled.Records = 0;
     filled.Bytes = 0;
-    FBusy = true;
+    FNextColumn = 0;
+    FColumnsDone = 0;
+    FBusy = !FWork.Columns.empty();
     FWake.notify_one();
   }
   // Waits until every batch handed over is counted; throws what counting threw.
   void Finish() {
     std::unique_lock<std::mutex> lock(FMutex);
+    CountColumnsLeft(lock);
     FIdle.wait(lock, [this] { return !FBusy; });
     if (FError) std::rethrow_exception(FError);
   }
@@ -119,29 +128,41 @@ class TBatchCounter {
   void Run() {
     std::unique_lock<std::mutex> lock(FMutex);
     for (;;) {
-      FWake.wait(lock, [this] { return FBusy || FStop; });
-      if (!FBusy) return;
-      lock.unlock();
-      // FWork is this thread's alone while busy.
-      try {
-        if (!FError) Count(FWork);
-      } catch (...) {
-        FError = std::current_exception();
-      }
-      lock.lock();
-      FBusy = false;
-      FIdle.notify_one();
+      FWake.wait(lock, [this] { return FStop || (FBusy && FNextColumn < FWork.Columns.size()); });
+      if (FStop) return;
+      CountColumnsLeft(lock);
     }
   }
-  void Count(const TBatch& batch) {
-    for (size_t c = 0; c < batch.Columns.size(); ++c) {
-      const TBatch::TColumn& column = batch.Columns[c];
-      const std::string_view bytes = column.Bytes;
-      size_t begin = 0;
-      for (const size_t end : column.Ends) {
-        FCounters[c]->Add(bytes.substr(begin, end - begin));
-        begin = end;
+  // Counts columns of the batch in flight until none is left to take; lock
+  // is held between columns. The one that finishes the batch says so.
+  void CountColumnsLeft(std::unique_lock<std::mutex>& lock) {
+    while (FBusy && FNextColumn < FWork.Columns.size()) {
+      const size_t c = FNextColumn++;
+      const bool failed = FError != nullptr;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        // After a failure the rest is only marked done.
+        if (!failed) Count(c);
+      } catch (...) {
+        error = std::current_exception();
       }
+      lock.lock();
+      if (error && !FError) FError = error;
+      if (++FColumnsDone == FWork.Columns.size()) {
+        FBusy = false;
+        FIdle.notify_all();
+      }
+    }
+  }
+  // Column c of FWork, which no other thread touches while c is taken.
+  void Count(size_t c) {
+    const TBatch::TColumn& column = FWork.Columns[c];
+    const std::string_view bytes = column.Bytes;
+    size_t begin = 0;
+    for (const size_t end : column.Ends) {
+      FCounters[c]->Add(bytes.substr(begin, end - begin));
+      begin = end;
     }
   }
 
@@ -150,7 +171,9 @@ class TBatchCounter {
   std::condition_variable FWake;
   std::condition_variable FIdle;
   TBatch FWork;
-  bool FBusy = false;
+  size_t FNextColumn = 0;  // the next column of FWork to count
+  size_t FColumnsDone = 0;
+  bool FBusy = false;  // FWork is being counted
   bool FStop = false;
   std::exception_ptr FError;
   std::thread FThread;  // last: it starts once everything above is made
@@ -170,15 +193,14 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
   {
     TBatchCounter counter(counters);
     try {
-      std::string text;
       for (at.First(); !at.Eof(); at.Next()) {
         ++records;
         for (size_t f = 0; f < fields.size(); ++f) {
-          ReadText(*fields[f], text);
           TBatch::TColumn& column = batch.Columns[f];
-          column.Bytes += text;
+          const size_t before = column.Bytes.size();
+          AppendText(*fields[f], column.Bytes);
           column.Ends.push_back(column.Bytes.size());
-          batch.Bytes += text.size();
+          batch.Bytes += column.Bytes.size() - before;
         }
         if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) counter.Submit(batch);
       }
