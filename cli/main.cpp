@@ -164,7 +164,7 @@ void ListFields(const TADOTable& table) {
 }
 
 // Whether any of the eight bytes in word is below 0x0E (tab, LF and CR are)
-// or a backslash: the bytes AppendEscaped must look at one by one.
+// or a backslash: the bytes EscapeFrom must look at one by one.
 bool MayNeedEscape(uint64_t word) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighs = 0x8080808080808080ull;
@@ -172,53 +172,48 @@ bool MayNeedEscape(uint64_t word) {
   return ((((word - kOnes * 0x0E) & ~word) | ((backslashes - kOnes) & ~backslashes)) & kHighs) != 0;
 }
 
-// A text on one line: tab, CR, LF and backslash written as \t, \r, \n and \\.
-void AppendEscaped(std::string& out, std::string_view text) {
-  // Most texts have none of them: eight bytes at a time find where the first
-  // might be, and everything before it goes out whole.
+// How many bytes at the front of text surely need no escape. Most texts have
+// nothing to escape, and eight bytes at a time tell.
+size_t CleanPrefix(std::string_view text) {
   size_t clean = 0;
   for (; clean + 8 <= text.size(); clean += 8) {
     uint64_t word;
     std::memcpy(&word, text.data() + clean, 8);
-    if (MayNeedEscape(word)) break;
+    if (MayNeedEscape(word)) return clean;
   }
-  if (clean + 8 > text.size() && clean < text.size()) {
-    // The last few bytes, in a word filled out with letters.
-    uint64_t word = 0x4141414141414141ull;
-    std::memcpy(&word, text.data() + clean, text.size() - clean);
-    if (!MayNeedEscape(word)) {
-      out.append(text);
-      return;
-    }
-  }
-  if (clean == text.size()) {
-    out.append(text);
-    return;
-  }
-  size_t run = 0;
-  for (size_t i = clean; i < text.size(); ++i) {
-    const char* escaped;
-    switch (text[i]) {
+  // The last few bytes, in a word filled out with letters.
+  uint64_t word = 0x4141414141414141ull;
+  std::memcpy(&word, text.data() + clean, text.size() - clean);
+  return MayNeedEscape(word) ? clean : text.size();
+}
+
+// Puts what out holds from `from` on on one line: tab, CR, LF and backslash
+// become \t, \r, \n and \\. Texts are appended to the output first and
+// escaped where they stand, so a text is copied once.
+void EscapeFrom(std::string& out, size_t from) {
+  const size_t clean = from + CleanPrefix(std::string_view(out).substr(from));
+  if (clean == out.size()) return;
+  const std::string rest = out.substr(clean);
+  out.resize(clean);
+  for (const char c : rest) {
+    switch (c) {
       case '\t':
-        escaped = "\\t";
+        out += "\\t";
         break;
       case '\r':
-        escaped = "\\r";
+        out += "\\r";
         break;
       case '\n':
-        escaped = "\\n";
+        out += "\\n";
         break;
       case '\\':
-        escaped = "\\\\";
+        out += "\\\\";
         break;
       default:
-        continue;
+        out.push_back(c);
+        break;
     }
-    out.append(text.substr(run, i - run));
-    out += escaped;
-    run = i + 1;
   }
-  out.append(text.substr(run));
 }
 
 void DumpTexts(TADOTable& table, bool display) {
@@ -226,21 +221,21 @@ void DumpTexts(TADOTable& table, bool display) {
   std::string out;
   for (size_t f = 0; f < fields.size(); ++f) {
     if (f != 0) out.push_back('\t');
-    AppendEscaped(out, fields[f]->FieldName());
+    const size_t from = out.size();
+    out += fields[f]->FieldName();
+    EscapeFrom(out, from);
   }
   out.push_back('\n');
-  // One text buffer serves every value, so reading a value allocates nothing.
-  std::string text;
   for (table.First(); !table.Eof(); table.Next()) {
     for (size_t f = 0; f < fields.size(); ++f) {
       if (f != 0) out.push_back('\t');
+      const size_t from = out.size();
       if (display) {
-        AppendEscaped(out, fields[f]->DisplayText());
+        out += fields[f]->DisplayText();
       } else {
-        text.clear();
-        fields[f]->AppendString(text);
-        AppendEscaped(out, text);
+        fields[f]->AppendString(out);
       }
+      EscapeFrom(out, from);
     }
     out.push_back('\n');
     if (out.size() > 1 << 16) {

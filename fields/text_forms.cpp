@@ -22,8 +22,8 @@ std::string GeneralForm(bool negative, std::string_view digits, int e, int preci
                         const TRegionalSettings& settings) {
   if (digits.empty()) return "0";
   const std::string& point = settings.DecimalSeparator;
+  // Most results fit a string's own short buffer: no room is reserved ahead.
   std::string out;
-  out.reserve(digits.size() + point.size() + 8 + static_cast<size_t>(std::abs(e)));
   if (negative) out.push_back('-');
   if (e > precision || e < -3) {
     out.push_back(digits[0]);
