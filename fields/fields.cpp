@@ -254,7 +254,7 @@ void TField::AppendTextValue(std::string& out, const Variant& v) const {
       out += FormatDecimalGeneral(v.Decimal(), FSettings);
       return;
     case TVarType::varDate:
-      out += DateTimeText(v.Date(), FSettings);
+      AppendDateTimeText(out, v.Date(), FSettings);
       return;
     case TVarType::varBoolean:
       out += v.Boolean() ? "True" : "False";
@@ -395,7 +395,7 @@ void TField::AppendString(std::string& out) const {
       return;
     case TFieldClass::DateTime:
     case TFieldClass::SQLTimeStamp:
-      out += DateTimeText(AsVariant().Date(), FSettings);
+      AppendDateTimeText(out, AsVariant().Date(), FSettings);
       return;
     default:
       AppendTextValue(out, v);

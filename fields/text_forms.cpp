@@ -1,9 +1,13 @@
 #include "fields/text_forms.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "base/date_time.h"
 
@@ -101,6 +105,12 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
 
 // value (not negative) in at least width digits, zero-padded.
 void AppendNumber(std::string& out, int value, int width) {
+  // Days, months, hours, minutes and seconds: two digits at most.
+  if (value >= 0 && value < 100 && width <= 2) {
+    if (value >= 10 || width == 2) out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+    return;
+  }
   char buffer[16];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   for (auto n = static_cast<int>(end - buffer); n < width; ++n)
@@ -118,23 +128,44 @@ bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* word
   return true;
 }
 
-// The text of a decoded date-time in pattern (see FormatDateTime).
-std::string FormatCivilDateTime(const std::string& pattern, const TCivilDateTime& t,
-                                const TRegionalSettings& settings) {
-  const bool twelveHour =
+// A date-time pattern read once into its parts, so that formatting many
+// values does not read the pattern again for each.
+struct TDatePattern {
+  enum class TKind : uint8_t { Literal, Year, Month, Day, Hour, Minute, Second, AmPm };
+  struct TPart {
+    TKind Kind;
+    int Width;  // digits at least; for Year, 4 for the whole year, else 2
+    std::string Literal;
+  };
+  std::string Pattern;
+  std::vector<TPart> Parts;
+  bool TwelveHour = false;
+};
+
+TDatePattern ReadPattern(const std::string& pattern) {
+  using TKind = TDatePattern::TKind;
+  TDatePattern read;
+  read.Pattern = pattern;
+  read.TwelveHour =
       pattern.find("AMPM") != std::string::npos || pattern.find("ampm") != std::string::npos;
-  std::string out;
+  const auto literal = [&read](std::string_view text) {
+    if (read.Parts.empty() || read.Parts.back().Kind != TKind::Literal) {
+      read.Parts.push_back({TKind::Literal, 0, std::string()});
+    }
+    read.Parts.back().Literal += text;
+  };
   bool afterHour = false;  // "m" right after an hour (literals between) means minutes
   for (size_t i = 0; i < pattern.size();) {
     const char c = pattern[i];
     if (c == '"' || c == '\'') {
       const size_t end = pattern.find(c, i + 1);
-      out += pattern.substr(i + 1, (end == std::string::npos ? pattern.size() : end) - i - 1);
+      literal(std::string_view(pattern).substr(
+          i + 1, (end == std::string::npos ? pattern.size() : end) - i - 1));
       i = end == std::string::npos ? pattern.size() : end + 1;
       continue;
     }
     if (StartsWithIgnoringCase(pattern, i, "AMPM")) {
-      out += t.Hour < 12 ? settings.TimeAMString : settings.TimePMString;
+      read.Parts.push_back({TKind::AmPm, 0, std::string()});
       i += 4;
       continue;
     }
@@ -147,39 +178,88 @@ std::string FormatCivilDateTime(const std::string& pattern, const TCivilDateTime
     switch (lower) {
       case 'y':
         used = run >= 4 ? 4 : used;
-        AppendNumber(out, used == 4 ? t.Date.Year : t.Date.Year % 100, used == 4 ? 4 : 2);
+        read.Parts.push_back({TKind::Year, used == 4 ? 4 : 2, std::string()});
         afterHour = false;
         break;
       case 'm':
-        AppendNumber(out, afterHour ? t.Minute : t.Date.Month, width);
+        read.Parts.push_back({afterHour ? TKind::Minute : TKind::Month, width, std::string()});
         afterHour = false;
         break;
       case 'd':
-        AppendNumber(out, t.Date.Day, width);
+        read.Parts.push_back({TKind::Day, width, std::string()});
         afterHour = false;
         break;
-      case 'h': {
-        int hour = t.Hour;
-        if (twelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
-        AppendNumber(out, hour, width);
+      case 'h':
+        read.Parts.push_back({TKind::Hour, width, std::string()});
         afterHour = true;
         break;
-      }
       case 'n':
-        AppendNumber(out, t.Minute, width);
+        read.Parts.push_back({TKind::Minute, width, std::string()});
         break;
       case 's':
-        AppendNumber(out, t.Second, width);
+        read.Parts.push_back({TKind::Second, width, std::string()});
         afterHour = false;
         break;
       default:
-        out.push_back(c);
+        literal(std::string_view(&c, 1));
         used = 1;
         break;
     }
     i += used;
   }
-  return out;
+  return read;
+}
+
+// The pattern read, from the last two patterns read on this thread: a
+// date-time's text takes turns between the date and the time pattern.
+const TDatePattern& PatternOf(const std::string& pattern) {
+  thread_local std::array<TDatePattern, 2> recent;
+  thread_local size_t older = 0;
+  for (const TDatePattern& known : recent) {
+    if (known.Pattern == pattern) return known;
+  }
+  TDatePattern& slot = recent[older];
+  older = 1 - older;
+  slot = ReadPattern(pattern);
+  return slot;
+}
+
+// Appends the text of a decoded date-time in pattern (see FormatDateTime).
+void AppendCivilDateTime(std::string& out, const std::string& pattern, const TCivilDateTime& t,
+                         const TRegionalSettings& settings) {
+  using TKind = TDatePattern::TKind;
+  const TDatePattern& read = PatternOf(pattern);
+  for (const TDatePattern::TPart& part : read.Parts) {
+    switch (part.Kind) {
+      case TKind::Literal:
+        out += part.Literal;
+        break;
+      case TKind::Year:
+        AppendNumber(out, part.Width == 4 ? t.Date.Year : t.Date.Year % 100, part.Width);
+        break;
+      case TKind::Month:
+        AppendNumber(out, t.Date.Month, part.Width);
+        break;
+      case TKind::Day:
+        AppendNumber(out, t.Date.Day, part.Width);
+        break;
+      case TKind::Hour: {
+        int hour = t.Hour;
+        if (read.TwelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
+        AppendNumber(out, hour, part.Width);
+        break;
+      }
+      case TKind::Minute:
+        AppendNumber(out, t.Minute, part.Width);
+        break;
+      case TKind::Second:
+        AppendNumber(out, t.Second, part.Width);
+        break;
+      case TKind::AmPm:
+        out += t.Hour < 12 ? settings.TimeAMString : settings.TimePMString;
+        break;
+    }
+  }
 }
 
 }  // namespace
@@ -244,17 +324,24 @@ std::optional<int64_t> DecimalToInt64(const TDecimal& value) {
 
 std::string FormatDateTime(const std::string& pattern, double value,
                            const TRegionalSettings& settings) {
-  return FormatCivilDateTime(pattern, DecodeDateTime(value), settings);
+  std::string text;
+  AppendCivilDateTime(text, pattern, DecodeDateTime(value), settings);
+  return text;
 }
 
 std::string DateTimeText(double value, const TRegionalSettings& settings) {
-  const TCivilDateTime t = DecodeDateTime(value);
-  std::string text = FormatCivilDateTime(settings.ShortDateFormat, t, settings);
-  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0) {
-    text += ' ';
-    text += FormatCivilDateTime(settings.LongTimeFormat, t, settings);
-  }
+  std::string text;
+  AppendDateTimeText(text, value, settings);
   return text;
+}
+
+void AppendDateTimeText(std::string& out, double value, const TRegionalSettings& settings) {
+  const TCivilDateTime t = DecodeDateTime(value);
+  AppendCivilDateTime(out, settings.ShortDateFormat, t, settings);
+  if (t.Hour != 0 || t.Minute != 0 || t.Second != 0) {
+    out += ' ';
+    AppendCivilDateTime(out, settings.LongTimeFormat, t, settings);
+  }
 }
 
 }  // namespace lumbra

@@ -37,5 +37,7 @@ std::string FormatDateTime(const std::string& pattern, double value,
 // and the time in the long time pattern unless the hours, minutes and seconds
 // are all zero (milliseconds alone do not count).
 std::string DateTimeText(double value, const TRegionalSettings& settings);
+// The same, appended to out.
+void AppendDateTimeText(std::string& out, double value, const TRegionalSettings& settings);
 
 }  // namespace lumbra

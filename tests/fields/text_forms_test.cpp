@@ -175,9 +175,16 @@ TEST(FormatDateTime, WritesEachPatternElement) {
       {"h:mm:ss", At(2024, 3, 5, 7, 7, 8), "7:07:08"},
       {"mm/dd hh.mm", At(2024, 3, 5, 7, 9), "03/05 07.09"},
       {"\"at\" hh:mm", At(2024, 3, 5, 7, 9), "at 07:09"},
+      {"'d' d", At(2024, 3, 5), "d 5"},
+      {"yyy", At(2024, 3, 5), "2424"},
+      {"hh:nn", At(2024, 3, 5, 7, 9), "07:09"},
+      {"h ampm", At(2024, 3, 5, 13, 0, 0), "1 p.m."},
   };
-  for (const TCase& c : cases) {
-    EXPECT_EQ(FormatDateTime(c.Pattern, c.Value, ro), c.Expected) << c.Pattern;
+  // Patterns are read once and kept: each is used twice, in turn with the
+  // others.
+  for (int round = 0; round < 2; ++round) {
+    for (const TCase& c : cases)
+      EXPECT_EQ(FormatDateTime(c.Pattern, c.Value, ro), c.Expected) << c.Pattern;
   }
 }
 
