@@ -80,8 +80,6 @@ class TWorkFolder {
   bool FTemporary = false;
 };
 
-// Reads a whole decimal number from 1 to most into value; false when text is
-// anything else.
 // A table opened as the window opens the first slot, reading tables without
 // a code page mark in codePage.
 class TWindowTable {
@@ -95,6 +93,8 @@ class TWindowTable {
   TADOTable FTable;
 };
 
+// Reads a whole decimal number from 1 to most into value; false when text is
+// anything else.
 bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value);
 
 }  // namespace lumbra

@@ -1,7 +1,7 @@
 // lumbra-bench: writes large generated tables and times the engine over them:
 // opening, decoding every value, the provider's sequential walk, reading every
-// field's AsString text, and the floor those are
-// measured against (reading the bytes, touching every field byte).
+// field's AsString text, and the floor those are measured against (reading the
+// bytes, touching every field byte).
 // Prints one figure a line: "<format>_<records>_<figure> <value> <unit>".
 #include <fcntl.h>
 #include <unistd.h>

@@ -11,6 +11,10 @@
 
 namespace lumbra {
 
+// The size files are read in: few reads for a walk in file order, little read
+// in vain for a scattered one.
+constexpr size_t kChunkBytes = 64 * 1024;
+
 class TChunkCache {
  public:
   // Chunks of chunkBytes from offset start up to offset end of file, which
@@ -18,8 +22,7 @@ class TChunkCache {
   // than it should throws EDbfError; otherwise it comes back shorter.
   TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact);
 
-  size_t ChunkBytes() const { return FChunkBytes; }
-  // The bytes of chunk number, from start + number * ChunkBytes(), valid until
+  // The bytes of chunk number, from start + number * chunkBytes, valid until
   // the next call. Throws what the file's reads throw.
   std::string_view Chunk(uint64_t number);
   // The bytes of chunk number when the cache holds it, else nothing (a null
@@ -33,8 +36,8 @@ class TChunkCache {
  private:
   struct TSlot {
     uint64_t Number = UINT64_MAX;  // none
-    // ChunkBytes() of room, allocated on the first read and never cleared:
-    // the read fills what is used.
+    // Room for a chunk (or for all of a shorter file), allocated on the
+    // first read and never cleared: the read fills what is used.
     std::unique_ptr<char[]> Bytes;
     size_t Length = 0;
   };

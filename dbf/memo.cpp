@@ -8,8 +8,6 @@ namespace lumbra {
 
 namespace {
 
-constexpr size_t kChunkBytes = 64 * 1024;
-
 uint32_t Be32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
          static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);

@@ -11,8 +11,6 @@ namespace lumbra {
 
 namespace {
 
-constexpr size_t kChunkBytes = 64 * 1024;
-
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -106,10 +104,7 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
       FHeader.HeaderLength + static_cast<uint64_t>(FRecordCount) * FHeader.RecordLength,
       static_cast<size_t>(FRecordsPerChunk) * FHeader.RecordLength, true);
   for (size_t i = 0; i < FHeader.Fields.size(); ++i) {
-    const TDbfField& f = FHeader.Fields[i];
-    const bool inMemo = f.Type == 'M' || f.Type == 'G' || f.Type == 'P' || f.Type == 'W' ||
-                        (f.Type == 'B' && f.Length != 8);
-    if (inMemo) FMemoFields.push_back(i);
+    if (FHeader.Fields[i].IsMemo()) FMemoFields.push_back(i);
   }
   if (FHeader.HasMemoFields()) {
     // .smt memos of the Clipper SIx driver are not read.
