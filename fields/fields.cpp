@@ -1,7 +1,7 @@
 #include "fields/fields.h"
 
 #include <algorithm>
-#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -21,12 +21,20 @@ size_t CharacterCount(std::string_view text) {
   for (; i + 8 <= text.size(); i += 8) {
     uint64_t word;
     std::memcpy(&word, text.data() + i, 8);
-    // The top bit of each byte, where the bit below it is clear.
-    continuations += static_cast<size_t>(std::popcount(word & ~(word << 1) & kHighs));
+    // The top bit of each byte, where the bit below it is clear, moved to
+    // the bottom of its byte; the multiplication sums the bytes into the top one.
+    const uint64_t marks = (word & ~(word << 1) & kHighs) >> 7;
+    continuations += static_cast<size_t>((marks * 0x0101010101010101ull) >> 56);
   }
   for (; i < text.size(); ++i)
     continuations += (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80 ? 1 : 0;
   return text.size() - continuations;
+}
+
+void AppendInt64(std::string& out, int64_t value) {
+  char buffer[24];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, end);
 }
 
 // The first count characters of UTF-8 text, never cutting a character.
@@ -211,6 +219,31 @@ int64_t TField::CurrencyValue(const Variant& v) const {
   }
 }
 
+int64_t TField::ClassInteger(int64_t value) const {
+  switch (FClass) {
+    case TFieldClass::Smallint:
+      return static_cast<int16_t>(value);
+    case TFieldClass::Word:
+      return static_cast<uint16_t>(value);
+    case TFieldClass::Integer:
+    case TFieldClass::AutoInc:
+      return static_cast<int32_t>(value);
+    default:
+      return value;
+  }
+}
+
+bool TField::BooleanValue(const Variant& v) const {
+  return v.Type() == TVarType::varBoolean ? v.Boolean() : IntegerValue(v) != 0;
+}
+
+double TField::DateValue(const Variant& v) const {
+  if (v.Type() != TVarType::varDate) {
+    throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a date");
+  }
+  return v.Date();
+}
+
 double TField::FloatValue(const Variant& v) const {
   switch (v.Type()) {
     case TVarType::varDouble:
@@ -242,16 +275,16 @@ void TField::AppendTextValue(std::string& out, const Variant& v) const {
       return;
     case TVarType::varInteger:
     case TVarType::varInt64:
-      out += std::to_string(v.Int64());
+      AppendInt64(out, v.Int64());
       return;
     case TVarType::varDouble:
-      out += FormatGeneral(v.Double(), 15, FSettings);
+      AppendGeneral(out, v.Double(), 15, FSettings);
       return;
     case TVarType::varCurrency:
-      out += FormatCurrencyGeneral(v.Currency(), FSettings);
+      AppendCurrencyGeneral(out, v.Currency(), FSettings);
       return;
     case TVarType::varDecimal:
-      out += FormatDecimalGeneral(v.Decimal(), FSettings);
+      AppendDecimalGeneral(out, v.Decimal(), FSettings);
       return;
     case TVarType::varDate:
       AppendDateTimeText(out, v.Date(), FSettings);
@@ -278,14 +311,10 @@ Variant TField::AsVariant() const {
     case TFieldClass::WideString:
       return Variant::FromString(TextValue(v), TVarType::varUString);
     case TFieldClass::Smallint:
-    case TFieldClass::Integer:
     case TFieldClass::Word:
-    case TFieldClass::AutoInc: {
-      const int64_t value = IntegerValue(v);
-      if (FClass == TFieldClass::Smallint) return Variant::FromInteger(static_cast<int16_t>(value));
-      if (FClass == TFieldClass::Word) return Variant::FromInteger(static_cast<uint16_t>(value));
-      return Variant::FromInteger(static_cast<int32_t>(value));
-    }
+    case TFieldClass::Integer:
+    case TFieldClass::AutoInc:
+      return Variant::FromInteger(static_cast<int32_t>(ClassInteger(IntegerValue(v))));
     case TFieldClass::Largeint:
       return Variant::FromInt64(IntegerValue(v));
     case TFieldClass::Float:
@@ -296,14 +325,12 @@ Variant TField::AsVariant() const {
       return Variant::FromCurrency(CurrencyValue(v));
     case TFieldClass::Boolean:
       if (v.Type() == TVarType::varBoolean) return v;
-      return Variant::FromBoolean(IntegerValue(v) != 0);
+      return Variant::FromBoolean(BooleanValue(v));
     case TFieldClass::Date:
     case TFieldClass::Time:
     case TFieldClass::DateTime:
     case TFieldClass::SQLTimeStamp:
-      if (v.Type() != TVarType::varDate) {
-        throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a date");
-      }
+      static_cast<void>(DateValue(v));
       return v;
     case TFieldClass::Bytes:
     case TFieldClass::VarBytes:
@@ -373,29 +400,32 @@ void TField::AppendString(std::string& out) const {
     case TFieldClass::Word:
     case TFieldClass::AutoInc:
     case TFieldClass::Largeint:
-      out += std::to_string(AsVariant().Int64());
+      AppendInt64(out, ClassInteger(IntegerValue(v)));
       return;
     case TFieldClass::Float:
     case TFieldClass::Currency:
-      out += v.Type() == TVarType::varDecimal ? FormatDecimalGeneral(v.Decimal(), FSettings)
-                                              : FormatGeneral(FloatValue(v), 15, FSettings);
+      if (v.Type() == TVarType::varDecimal) {
+        AppendDecimalGeneral(out, v.Decimal(), FSettings);
+      } else {
+        AppendGeneral(out, FloatValue(v), 15, FSettings);
+      }
       return;
     case TFieldClass::BCD:
     case TFieldClass::FMTBCD:
-      out += FormatCurrencyGeneral(CurrencyValue(v), FSettings);
+      AppendCurrencyGeneral(out, CurrencyValue(v), FSettings);
       return;
     case TFieldClass::Boolean:
-      out += AsVariant().Boolean() ? "True" : "False";
+      out += BooleanValue(v) ? "True" : "False";
       return;
     case TFieldClass::Date:
-      out += FormatDateTime(FSettings.ShortDateFormat, AsVariant().Date(), FSettings);
+      AppendDateTime(out, FSettings.ShortDateFormat, DateValue(v), FSettings);
       return;
     case TFieldClass::Time:
-      out += FormatDateTime(FSettings.LongTimeFormat, AsVariant().Date(), FSettings);
+      AppendDateTime(out, FSettings.LongTimeFormat, DateValue(v), FSettings);
       return;
     case TFieldClass::DateTime:
     case TFieldClass::SQLTimeStamp:
-      AppendDateTimeText(out, AsVariant().Date(), FSettings);
+      AppendDateTimeText(out, DateValue(v), FSettings);
       return;
     default:
       AppendTextValue(out, v);

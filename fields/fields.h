@@ -73,6 +73,11 @@ class TField {
  private:
   const Variant& ProviderValue() const;
   int64_t IntegerValue(const Variant& value) const;
+  // A whole number as the field's class holds it: cut to 16 or 32 bits.
+  int64_t ClassInteger(int64_t value) const;
+  bool BooleanValue(const Variant& value) const;
+  // The day count of a date-time value; EFieldValueError for any other kind.
+  double DateValue(const Variant& value) const;
   int64_t CurrencyValue(const Variant& value) const;
   double FloatValue(const Variant& value) const;
   std::string TextValue(const Variant& value) const;

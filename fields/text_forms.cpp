@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -22,12 +23,13 @@ void AppendInteger(std::string& out, int value) {
 }
 
 // digits: significant digits without trailing zeros; the value is 0.digits x 10^e.
-std::string GeneralForm(bool negative, std::string_view digits, int e, int precision,
-                        const TRegionalSettings& settings) {
-  if (digits.empty()) return "0";
+void AppendGeneralForm(std::string& out, bool negative, std::string_view digits, int e,
+                       int precision, const TRegionalSettings& settings) {
+  if (digits.empty()) {
+    out.push_back('0');
+    return;
+  }
   const std::string& point = settings.DecimalSeparator;
-  // Most results fit a string's own short buffer: no room is reserved ahead.
-  std::string out;
   if (negative) out.push_back('-');
   if (e > precision || e < -3) {
     out.push_back(digits[0]);
@@ -37,14 +39,14 @@ std::string GeneralForm(bool negative, std::string_view digits, int e, int preci
     }
     out.push_back('E');
     AppendInteger(out, e - 1);
-    return out;
+    return;
   }
   if (e <= 0) {
     out.push_back('0');
     out += point;
     out.append(static_cast<size_t>(-e), '0');
     out += digits;
-    return out;
+    return;
   }
   const auto whole = static_cast<size_t>(e);
   if (digits.size() <= whole) {
@@ -55,8 +57,11 @@ std::string GeneralForm(bool negative, std::string_view digits, int e, int preci
     out += point;
     out += digits.substr(whole);
   }
-  return out;
 }
+
+// Exact in a double up to 10^22.
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 std::string_view WithoutTrailingZeros(std::string_view digits) {
   while (!digits.empty() && digits.back() == '0')
@@ -103,19 +108,24 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
   return m == limit ? INT64_MIN : -static_cast<int64_t>(m);
 }
 
-// value (not negative) in at least width digits, zero-padded.
-void AppendNumber(std::string& out, int value, int width) {
+// Characters a number part writes at most: an int's digits and sign; widths
+// are four at most.
+constexpr size_t kNumberRoom = 11;
+
+// Writes value (not negative) in at least width digits, zero-padded, at to,
+// which has kNumberRoom characters free. Returns the end of what it wrote.
+char* WriteNumber(char* to, int value, int width) {
   // Days, months, hours, minutes and seconds: two digits at most.
   if (value >= 0 && value < 100 && width <= 2) {
-    if (value >= 10 || width == 2) out.push_back(static_cast<char>('0' + value / 10));
-    out.push_back(static_cast<char>('0' + value % 10));
-    return;
+    if (value >= 10 || width == 2) *to++ = static_cast<char>('0' + value / 10);
+    *to++ = static_cast<char>('0' + value % 10);
+    return to;
   }
   char buffer[16];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   for (auto n = static_cast<int>(end - buffer); n < width; ++n)
-    out.push_back('0');
-  out.append(buffer, end);
+    *to++ = '0';
+  return std::copy(buffer, end, to);
 }
 
 bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* word) {
@@ -140,6 +150,10 @@ struct TDatePattern {
   std::string Pattern;
   std::vector<TPart> Parts;
   bool TwelveHour = false;
+  // Characters the literals and numbers write at most; each AM/PM part adds
+  // the longer of the two markers.
+  size_t FixedRoom = 0;
+  size_t AmPmParts = 0;
 };
 
 TDatePattern ReadPattern(const std::string& pattern) {
@@ -207,6 +221,15 @@ TDatePattern ReadPattern(const std::string& pattern) {
     }
     i += used;
   }
+  for (const TDatePattern::TPart& part : read.Parts) {
+    if (part.Kind == TKind::Literal) {
+      read.FixedRoom += part.Literal.size();
+    } else if (part.Kind == TKind::AmPm) {
+      ++read.AmPmParts;
+    } else {
+      read.FixedRoom += kNumberRoom;
+    }
+  }
   return read;
 }
 
@@ -225,85 +248,156 @@ const TDatePattern& PatternOf(const std::string& pattern) {
 }
 
 // Appends the text of a decoded date-time in pattern (see FormatDateTime).
+// Room for the longest text the pattern can make is taken once and the parts
+// are written into it, then the text is cut to what was written.
 void AppendCivilDateTime(std::string& out, const std::string& pattern, const TCivilDateTime& t,
                          const TRegionalSettings& settings) {
   using TKind = TDatePattern::TKind;
   const TDatePattern& read = PatternOf(pattern);
+  const std::string& amPm = t.Hour < 12 ? settings.TimeAMString : settings.TimePMString;
+  const size_t start = out.size();
+  out.resize(start + read.FixedRoom + read.AmPmParts * amPm.size());
+  char* to = out.data() + start;
   for (const TDatePattern::TPart& part : read.Parts) {
     switch (part.Kind) {
       case TKind::Literal:
-        out += part.Literal;
+        to = std::copy(part.Literal.begin(), part.Literal.end(), to);
         break;
       case TKind::Year:
-        AppendNumber(out, part.Width == 4 ? t.Date.Year : t.Date.Year % 100, part.Width);
+        to = WriteNumber(to, part.Width == 4 ? t.Date.Year : t.Date.Year % 100, part.Width);
         break;
       case TKind::Month:
-        AppendNumber(out, t.Date.Month, part.Width);
+        to = WriteNumber(to, t.Date.Month, part.Width);
         break;
       case TKind::Day:
-        AppendNumber(out, t.Date.Day, part.Width);
+        to = WriteNumber(to, t.Date.Day, part.Width);
         break;
       case TKind::Hour: {
         int hour = t.Hour;
         if (read.TwelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
-        AppendNumber(out, hour, part.Width);
+        to = WriteNumber(to, hour, part.Width);
         break;
       }
       case TKind::Minute:
-        AppendNumber(out, t.Minute, part.Width);
+        to = WriteNumber(to, t.Minute, part.Width);
         break;
       case TKind::Second:
-        AppendNumber(out, t.Second, part.Width);
+        to = WriteNumber(to, t.Second, part.Width);
         break;
       case TKind::AmPm:
-        out += t.Hour < 12 ? settings.TimeAMString : settings.TimePMString;
+        to = std::copy(amPm.begin(), amPm.end(), to);
         break;
     }
   }
+  out.resize(static_cast<size_t>(to - out.data()));
 }
 
 }  // namespace
 
-std::string FormatGeneral(double value, int precision, const TRegionalSettings& settings) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0) return "0";
-  // The scientific form rounds correctly to the requested significant digits,
-  // and needs no locale: "d.ddde+xx".
+void AppendGeneral(std::string& out, double value, int precision,
+                   const TRegionalSettings& settings) {
+  if (std::isnan(value)) {
+    out += "NAN";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value > 0 ? "INF" : "-INF";
+    return;
+  }
+  if (value == 0) {
+    out.push_back('0');
+    return;
+  }
+  const double magnitude = std::fabs(value);
+  // A table's doubles mostly hold a few decimals: such a value is found as a
+  // whole number over a power of ten. The division is exact to the last bit,
+  // so a match is a true one, and the fewest decimals give the fewest digits;
+  // with no more than 15 digits it is also the value rounded to `precision`
+  // digits (see below).
+  if (precision <= 15 && magnitude < 1e15 && magnitude >= 1e-5) {
+    for (int decimals = 0; decimals <= 15; ++decimals) {
+      const double scaled = magnitude * kPowersOfTen[decimals];
+      if (scaled >= 1e15) break;
+      const auto whole = static_cast<uint64_t>(scaled + 0.5);
+      if (static_cast<double>(whole) / kPowersOfTen[decimals] != magnitude) continue;
+      char digits[24];
+      const char* end = std::to_chars(digits, digits + sizeof digits, whole).ptr;
+      const auto count = static_cast<size_t>(end - digits);
+      if (count > static_cast<size_t>(precision)) break;
+      AppendGeneralForm(out, value < 0, WithoutTrailingZeros({digits, count}),
+                        static_cast<int>(count) - decimals, precision, settings);
+      return;
+    }
+  }
+  // Scientific text needs no locale: "d.ddde+xx". The shortest digits that
+  // read back as the value are cheap to find, and when there are no more
+  // than 15 of them they are also the value rounded to `precision` digits: a
+  // normal double's rounding interval is narrower than half a step of 15
+  // digits (a subnormal's is not). Otherwise the value is rounded to
+  // `precision` digits itself.
   char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                          std::chars_format::scientific, precision - 1);
+  char* end =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific).ptr;
+  const size_t mark = std::string_view(buffer, static_cast<size_t>(end - buffer)).find('e');
+  // "d.ddd" has one character more than its digits; a lone "d" has none.
+  const size_t shortest = mark > 1 ? mark - 1 : mark;
+  if (precision > 15 || shortest > static_cast<size_t>(precision) ||
+      magnitude < std::numeric_limits<double>::min()) {
+    end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
+                        precision - 1)
+              .ptr;
+  }
   const std::string_view text(buffer, static_cast<size_t>(end - buffer));
-  const size_t mark = text.find('e');
   char digits[64];
   size_t count = 0;
-  for (char c : text.substr(0, mark)) {
+  const size_t e = text.find('e');
+  for (char c : text.substr(0, e)) {
     if (c != '.') digits[count++] = c;
   }
   int exponent = 0;
-  const char* from = text.data() + mark + 1;
+  const char* from = text.data() + e + 1;
   if (*from == '+') ++from;
   std::from_chars(from, end, exponent);
-  return GeneralForm(value < 0, WithoutTrailingZeros({digits, count}), exponent + 1, precision,
-                     settings);
+  AppendGeneralForm(out, value < 0, WithoutTrailingZeros({digits, count}), exponent + 1, precision,
+                    settings);
 }
 
-std::string FormatDecimalGeneral(const TDecimal& value, const TRegionalSettings& settings) {
+std::string FormatGeneral(double value, int precision, const TRegionalSettings& settings) {
+  std::string text;
+  AppendGeneral(text, value, precision, settings);
+  return text;
+}
+
+void AppendDecimalGeneral(std::string& out, const TDecimal& value,
+                          const TRegionalSettings& settings) {
   constexpr int kPrecision = 15;
   if (value.Mantissa >= Pow10(kPrecision)) {
-    return FormatGeneral(value.ToDouble(), kPrecision, settings);
+    AppendGeneral(out, value.ToDouble(), kPrecision, settings);
+    return;
   }
-  if (value.Mantissa == 0) return "0";
+  if (value.Mantissa == 0) {
+    out.push_back('0');
+    return;
+  }
   char digits[24];
   const auto [end, error] =
       std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(value.Mantissa));
   const auto count = static_cast<size_t>(end - digits);
-  return GeneralForm(value.Negative, WithoutTrailingZeros({digits, count}),
-                     static_cast<int>(count) - value.Scale, kPrecision, settings);
+  AppendGeneralForm(out, value.Negative, WithoutTrailingZeros({digits, count}),
+                    static_cast<int>(count) - value.Scale, kPrecision, settings);
 }
 
-std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
-  if (amount == 0) return "0";
+std::string FormatDecimalGeneral(const TDecimal& value, const TRegionalSettings& settings) {
+  std::string text;
+  AppendDecimalGeneral(text, value, settings);
+  return text;
+}
+
+void AppendCurrencyGeneral(std::string& out, int64_t amount, const TRegionalSettings& settings) {
+  if (amount == 0) {
+    out.push_back('0');
+    return;
+  }
   const bool negative = amount < 0;
   const uint64_t magnitude =
       negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
@@ -311,7 +405,13 @@ std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& setti
   const auto [end, error] = std::to_chars(digits, digits + sizeof digits, magnitude);
   const auto count = static_cast<size_t>(end - digits);
   const int e = static_cast<int>(count) - 4;
-  return GeneralForm(negative, WithoutTrailingZeros({digits, count}), e, 19, settings);
+  AppendGeneralForm(out, negative, WithoutTrailingZeros({digits, count}), e, 19, settings);
+}
+
+std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
+  std::string text;
+  AppendCurrencyGeneral(text, amount, settings);
+  return text;
 }
 
 std::optional<int64_t> DecimalToCurrency(const TDecimal& value) {
@@ -325,8 +425,13 @@ std::optional<int64_t> DecimalToInt64(const TDecimal& value) {
 std::string FormatDateTime(const std::string& pattern, double value,
                            const TRegionalSettings& settings) {
   std::string text;
-  AppendCivilDateTime(text, pattern, DecodeDateTime(value), settings);
+  AppendDateTime(text, pattern, value, settings);
   return text;
+}
+
+void AppendDateTime(std::string& out, const std::string& pattern, double value,
+                    const TRegionalSettings& settings) {
+  AppendCivilDateTime(out, pattern, DecodeDateTime(value), settings);
 }
 
 std::string DateTimeText(double value, const TRegionalSettings& settings) {
