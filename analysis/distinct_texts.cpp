@@ -124,7 +124,8 @@ void TDistinctTexts::TIndex::Clear() {
   FUsed = 0;
 }
 
-TDistinctTexts::TDistinctTexts(const TCollation& collation) : FCollation(collation) {
+TDistinctTexts::TDistinctTexts(const TCollation& collation)
+    : FCollation(collation), FWideStandIns(collation.WideStandIns()) {
   FPrintablePlain = true;
   for (int c = 1; c < 128; ++c) {
     const bool plain = collation.IsPlainAscii(static_cast<unsigned char>(c));
@@ -134,32 +135,64 @@ TDistinctTexts::TDistinctTexts(const TCollation& collation) : FCollation(collati
   }
 }
 
-bool TDistinctTexts::Fold(std::string_view text, char* folded) const {
+size_t TDistinctTexts::Fold(std::string_view text, char* folded) const {
   size_t i = 0;
-  if (FPrintablePlain) {
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHighs = 0x8080808080808080ULL;
-    for (; i + 8 <= text.size(); i += 8) {
-      uint64_t word;
-      std::memcpy(&word, text.data() + i, 8);
-      // Any byte below 0x20, and any byte above 0x7E: each test is exact for
-      // the word as a whole.
-      const uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
-      const uint64_t above = ((word + kOnes * (0x7F - 0x7E)) | word) & kHighs;
-      if ((below | above) != 0) return false;
-      // Bytes from 'A' to 'Z' get 0x20 added; with every byte below 0x7F no
-      // sum carries into the next byte.
-      const uint64_t upper =
-          ((word + kOnes * (0x80 - 'A')) ^ (word + kOnes * (0x80 - 'Z' - 1))) & kHighs;
-      word |= upper >> 2;
-      std::memcpy(folded + i, &word, 8);
+  size_t o = 0;
+  while (i < text.size()) {
+    if (FPrintablePlain) {
+      constexpr uint64_t kOnes = 0x0101010101010101ULL;
+      constexpr uint64_t kHighs = 0x8080808080808080ULL;
+      for (; i + 8 <= text.size(); i += 8, o += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        // Any byte below 0x20, and any byte above 0x7E: each test is exact
+        // for the word as a whole. Such a word is read a byte at a time.
+        const uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
+        const uint64_t above = ((word + kOnes * (0x7F - 0x7E)) | word) & kHighs;
+        if ((below | above) != 0) break;
+        // Bytes from 'A' to 'Z' get 0x20 added; with every byte below 0x7F no
+        // sum carries into the next byte.
+        const uint64_t upper =
+            ((word + kOnes * (0x80 - 'A')) ^ (word + kOnes * (0x80 - 'Z' - 1))) & kHighs;
+        word |= upper >> 2;
+        std::memcpy(folded + o, &word, 8);
+      }
+      if (i == text.size()) break;
     }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      folded[o] = FFold[lead];
+      if (folded[o] == 0) return kNotPlain;
+      ++i;
+      ++o;
+      continue;
+    }
+    // A character of two bytes, 110xxxxx 10xxxxxx, by its stand-in.
+    if ((lead & 0xE0) != 0xC0 || i + 1 == text.size() ||
+        (static_cast<unsigned char>(text[i + 1]) & 0xC0) != 0x80) {
+      return kNotPlain;
+    }
+    const auto c = static_cast<char32_t>((lead & 0x1F) << 6 |
+                                         (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+    // Below kFirstWide is an overlong form, never plain.
+    const char32_t standIn =
+        c < TCollation::kFirstWide ? 0 : FWideStandIns[c - TCollation::kFirstWide];
+    if (standIn == 0) return kNotPlain;
+    if (standIn < 0x80) {
+      folded[o++] = static_cast<char>(standIn);
+    } else {
+      folded[o++] = static_cast<char>(0xC0 | standIn >> 6);
+      folded[o++] = static_cast<char>(0x80 | (standIn & 0x3F));
+    }
+    i += 2;
   }
-  for (; i < text.size(); ++i) {
-    folded[i] = FFold[static_cast<unsigned char>(text[i])];
-    if (folded[i] == 0) return false;
-  }
-  return true;
+  return o;
+}
+
+bool TDistinctTexts::FoldsTo(std::string_view stored, std::string_view folded) {
+  FScratch.resize(stored.size());
+  return Fold(stored, FScratch.data()) == folded.size() &&
+         std::memcmp(FScratch.data(), folded.data(), folded.size()) == 0;
 }
 
 void TDistinctTexts::Clear() {
@@ -191,30 +224,34 @@ void TDistinctTexts::CountGathered() {
   const size_t count = FGatheredEnds.size();
   FGatheredFolded.resize(FGathered.size());
   std::vector<uint32_t> hashes(count);
-  std::vector<bool> plain(count);
+  // The length of each text's lower-case form, or kNotPlain.
+  std::vector<size_t> folds(count);
   size_t begin = 0;
   for (size_t t = 0; t < count; ++t) {
     const size_t end = FGatheredEnds[t];
-    plain[t] =
+    folds[t] =
         Fold(std::string_view(FGathered).substr(begin, end - begin), &FGatheredFolded[begin]);
     hashes[t] =
-        Hash(std::string_view(plain[t] ? FGatheredFolded : FGathered).substr(begin, end - begin));
+        Hash(folds[t] != kNotPlain ? std::string_view(FGatheredFolded).substr(begin, folds[t])
+                                   : std::string_view(FGathered).substr(begin, end - begin));
     begin = end;
   }
   begin = 0;
   for (size_t t = 0; t < count; ++t) {
     if (const size_t ahead = t + 2 * kPrefetchDistance; ahead < count) {
-      (plain[ahead] ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
+      (folds[ahead] != kNotPlain ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
     }
     // Half as far ahead the slot has arrived: the entry it names is fetched
     // too, as a text met before is compared with it.
-    if (const size_t ahead = t + kPrefetchDistance; ahead < count && plain[ahead]) {
+    if (const size_t ahead = t + kPrefetchDistance; ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
       if (entry != TIndex::kNone) __builtin_prefetch(&Entry(entry));
     }
     const size_t end = FGatheredEnds[t];
+    const bool plain = folds[t] != kNotPlain;
     CountOne(std::string_view(FGathered).substr(begin, end - begin),
-             std::string_view(FGatheredFolded).substr(begin, end - begin), plain[t], hashes[t]);
+             std::string_view(FGatheredFolded).substr(begin, plain ? folds[t] : 0), plain,
+             hashes[t]);
     begin = end;
   }
   FGathered.clear();
@@ -224,13 +261,10 @@ void TDistinctTexts::CountGathered() {
 void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bool plain,
                               uint32_t hash) {
   if (plain) {
-    const uint32_t known = FByFolded.Find(hash, [this, folded](uint32_t entry) {
-      const TEntry& e = Entry(entry);
-      if (e.Length != folded.size()) return false;
-      for (size_t i = 0; i < folded.size(); ++i) {
-        if (FFold[static_cast<unsigned char>(e.Text[i])] != folded[i]) return false;
-      }
-      return true;
+    // The same spelling is the usual find; another one is folded to tell.
+    const uint32_t known = FByFolded.Find(hash, [this, text, folded](uint32_t entry) {
+      const std::string_view stored = Entry(entry).View();
+      return stored == text || FoldsTo(stored, folded);
     });
     if (known != TIndex::kNone) {
       CountAt(known);

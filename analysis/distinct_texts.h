@@ -4,9 +4,9 @@
 // collation holds them equal, that is when their sort keys are equal, and the
 // sort keys' byte order is the list's order. Texts are therefore looked up by
 // hash, and sort keys are computed only where they are needed: texts made of
-// plain ASCII characters (TCollation::IsPlainAscii) are equal exactly when
-// they are equal ignoring ASCII case, so they are looked up by their
-// lower-case form; once any other text is met, by sort key, computed once per
+// plain characters (TCollation::IsPlainAscii, TCollation::PlainStandIn) are
+// equal exactly when their lower-case forms are, so they are looked up by
+// that form; once any other text is met, by sort key, computed once per
 // spelling. The order is needed only for the texts met more than once, so it
 // is worked out at the end for them alone.
 #pragma once
@@ -105,9 +105,14 @@ class TDistinctTexts {
     uint32_t Entry;
   };
 
-  // Writes the lower-case form of text to folded, which has room for it.
-  // False when text is not plain; folded then holds no meaning.
-  bool Fold(std::string_view text, char* folded) const;
+  static constexpr size_t kNotPlain = SIZE_MAX;
+  // Writes the lower-case form of text to folded, which has room for text:
+  // plain bytes in lower case, plain wide characters by their stand-ins
+  // (TCollation::PlainStandIn), never longer than text. Returns its length,
+  // or kNotPlain when text is not plain; folded then holds no meaning.
+  size_t Fold(std::string_view text, char* folded) const;
+  // Whether a stored plain text has the lower-case form folded.
+  bool FoldsTo(std::string_view stored, std::string_view folded);
   // Counts the gathered texts.
   void CountGathered();
   void CountOne(std::string_view text, std::string_view folded, bool plain, uint32_t hash);
@@ -122,6 +127,7 @@ class TDistinctTexts {
   void KeyEveryEntry();
 
   const TCollation& FCollation;
+  const TCollation::TWideStandIns& FWideStandIns;
   // Entries are kept in chunks that never move: a growing array would leave
   // the pages of its earlier copies behind.
   static constexpr uint32_t kChunkEntries = 1 << 16;
@@ -135,6 +141,7 @@ class TDistinctTexts {
   // and where each ends.
   std::string FGathered;
   std::string FGatheredFolded;
+  std::string FScratch;  // a stored text's lower-case form, to compare
   std::vector<uint32_t> FGatheredEnds;
   TArena FArena;
   std::vector<std::unique_ptr<TEntry[]>> FEntryChunks;

@@ -5,7 +5,9 @@
 #include <unicode/uversion.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -34,18 +36,47 @@ class TCollation {
   // equal texts. Computing it once per value makes repeated comparisons cheap.
   std::string SortKey(std::string_view text) const;
 
-  // Whether byte is a printable ASCII character that this collation weighs on
-  // its own: never ignored, in no contraction or expansion, and equal only to
-  // itself and its other letter case. Two texts made only of such bytes are
-  // equal exactly when they are equal ignoring ASCII letter case, which lets
-  // hot loops skip the collator.
+  // Whether byte is an ASCII character, printable or a tab, line or page
+  // break, that this collation weighs on its own: never ignored, in no contraction or expansion,
+  // and equal only to itself and its other letter case. Two texts made only of such bytes are equal
+  // exactly when they are equal ignoring ASCII letter case, which lets hot loops skip the collator.
   bool IsPlainAscii(unsigned char byte) const { return byte < 128 && FPlainAscii[byte]; }
 
+  // The first and last characters PlainStandIn knows: those written in two
+  // bytes of UTF-8, which hold the letters of the single-byte code pages.
+  static constexpr char32_t kFirstWide = 0x80;
+  static constexpr char32_t kLastWide = 0x7FF;
+  // For a character from kFirstWide to kLastWide that weighs on its own as a
+  // plain byte does (one collation element with a primary weight, or where
+  // the collation allows, a base letter's element and accents; in no
+  // contraction; not starting with a combining mark): the character standing
+  // for every character this collation holds equal to it. That is the lower
+  // case of a plain byte when the character equals one (as U+00AA equals
+  // "a"), else the first such character. 0 for every other character. Two
+  // texts made of plain bytes and such characters are equal exactly when
+  // they are equal character by character once each plain letter is put in
+  // lower case and each such character is replaced by its stand-in.
+  char32_t PlainStandIn(char32_t c) const {
+    return c >= kFirstWide && c <= kLastWide ? WideStandIns()[c - kFirstWide] : 0;
+  }
+  // PlainStandIn of every character from kFirstWide on, worked out on first
+  // use: only the distinct values report needs them.
+  using TWideStandIns = std::array<char16_t, kLastWide - kFirstWide + 1>;
+  const TWideStandIns& WideStandIns() const;
+
  private:
-  void FindPlainAscii();
+  // How a character's collation elements are made: one element with a
+  // primary weight and the usual second-level weight (Single); such an
+  // element followed by elements of accents alone (Accented); or otherwise.
+  enum class TElementShape : uint8_t { Single, Accented, Other };
+  TElementShape ElementShape(char32_t c) const;
+  // The plain bytes; with wide, also sets the wide characters' stand-ins.
+  std::array<bool, 128> FindPlainCharacters(bool wide) const;
 
   std::unique_ptr<icu::Collator> FCollator;
   std::array<bool, 128> FPlainAscii{};
+  mutable std::once_flag FWideFound;
+  mutable TWideStandIns FWideStandIns{};
 };
 
 }  // namespace lumbra

@@ -90,6 +90,33 @@ TEST(DistinctTextsTest, TextsThatAreNotPlainMeetTheirPlainEquals) {
   EXPECT_EQ(Repeated(plainAfter), (std::vector<TCounted>{{"\xEF\xAC\x80", 4}}));
 }
 
+TEST(DistinctTextsTest, WideLettersStandInForTheirEquals) {
+  const TCollation collation("ro_RO");
+  // Romanian weighs its letters as letters of their own, and holds the
+  // cedilla and comma forms of s and t equal; the feminine ordinal is an a.
+  EXPECT_NE(collation.PlainStandIn(U'ş'), 0U);
+  EXPECT_EQ(collation.PlainStandIn(U'ş'), collation.PlainStandIn(U'Ș'));
+  EXPECT_EQ(collation.PlainStandIn(U'ț'), collation.PlainStandIn(U'Ţ'));
+  EXPECT_NE(collation.PlainStandIn(U'ă'), collation.PlainStandIn(U'â'));
+  EXPECT_EQ(collation.PlainStandIn(U'ª'), U'a');
+  // A letter weighed as a base letter and an accent stands for itself and
+  // its other case. An ignored soft hyphen and a combining mark have no
+  // stand-in, nor has anything past two bytes of UTF-8.
+  EXPECT_EQ(collation.PlainStandIn(U'é'), collation.PlainStandIn(U'É'));
+  EXPECT_NE(collation.PlainStandIn(U'é'), 0U);
+  EXPECT_NE(collation.PlainStandIn(U'é'), U'e');
+  EXPECT_EQ(collation.PlainStandIn(U'\u00AD'), 0U);
+  EXPECT_EQ(collation.PlainStandIn(U'\u0306'), 0U);
+  EXPECT_EQ(collation.PlainStandIn(U'\u20AC'), 0U);
+
+  TDistinctTexts distinct(collation);
+  for (const char* text : {"Ştefan", "Băr", "ȘTEFAN", "ª", "bar", "ştefan", "BĂR", "a", "BAR"})
+    distinct.Add(text);
+  EXPECT_EQ(distinct.Count(), 4);
+  EXPECT_EQ(Repeated(distinct),
+            (std::vector<TCounted>{{"ª", 2}, {"bar", 2}, {"Băr", 2}, {"Ştefan", 3}}));
+}
+
 TEST(DistinctTextsTest, ClearForgetsEveryText) {
   const TCollation collation("");
   TDistinctTexts distinct(collation);
@@ -106,15 +133,32 @@ TEST(DistinctTextsTest, ClearForgetsEveryText) {
 }
 
 // Random texts from pieces chosen to meet every path: plain ASCII in both
-// cases, characters some locales contract (ch, aa, cs) or ignore (punctuation
-// in Thai), letters with diacritics precomposed and decomposed, a ligature, a
-// no-break space, control characters, and the empty text.
-std::vector<std::string> RandomTexts(unsigned seed, size_t count) {
-  static const std::vector<std::string> pieces = {
-      "a",  "A",  "b", "C", "h", "H",  "ch",       "CH",       "cH",        "aa",           "Aa",
-      "cs", "dz", "s", "z", " ", "-",  "'",        ".",        "1",         "10",           "9",
-      "\t", "",   "ă", "Ă", "â", "ș",  "Ș",        "ş",        "a\xCC\x86", "\xEF\xAC\x80", "ff",
-      "FF", "v",  "w", "ø", "å", "ss", "\xC3\x9F", "\xC2\xA0", "\x01"};
+// cases, characters some locales contract (ch, aa, cs, l with a middle dot)
+// or ignore (punctuation in Thai), letters with diacritics precomposed and
+// decomposed, two-byte letters that equal a plain byte or each other (the
+// feminine ordinal and a, the cedilla and comma s, micro and mu, dotless and
+// dotted i), a ligature, a no-break space, a soft hyphen, control
+// characters, broken UTF-8, and the empty text.
+const std::vector<std::string> kEveryPiece = {
+    "a",         "A",    "b",  "C",  "h",  "H",        "ch",        "CH",
+    "cH",        "aa",   "Aa", "cs", "dz", "s",        "z",         " ",
+    "-",         "'",    ".",  "1",  "10", "9",        "\t",        "",
+    "ă",         "Ă",    "â",  "ș",  "Ș",  "ş",        "a\xCC\x86", "\xEF\xAC\x80",
+    "ff",        "FF",   "v",  "w",  "ø",  "å",        "ss",        "\xC3\x9F",
+    "\xC2\xA0",  "\x01", "ª",  "ţ",  "Ț",  "î",        "é",         "l",
+    "L",         "·",    "µ",  "μ",  "ı",  "İ",        "i",         "I",
+    "ǆ",         "д",    "Д",  "ω",  "Ω",  "\xC2\xAD", "\xC3",      "\xC0\xA1",
+    "e\xCC\x81", "É",    "ő",  "e"};
+// Pieces that the Romanian collation weighs a character at a time, or as a
+// base letter and accents (line breaks and tabs too): there, texts made of
+// them alone are counted by their lower-case forms and never by sort key.
+const std::vector<std::string> kPlainPieces = {
+    "a",        "A", "b", "B", " ", "-", "1", "9", "ă", "Ă", "â", "Â",    "î",  "ș",
+    "Ș",        "ş", "Ş", "ț", "ţ", "Ţ", "ª", "µ", "μ", "Μ", "д", "Д",    "ω",  "Ω",
+    "\xC2\xA0", "ı", "i", "I", "e", "é", "É", "ó", "ő", "Ő", "á", "\r\n", "\n", "\t"};
+
+std::vector<std::string> RandomTexts(unsigned seed, size_t count,
+                                     const std::vector<std::string>& pieces) {
   std::mt19937 random(seed);
   std::uniform_int_distribution<size_t> length(0, 3);
   std::uniform_int_distribution<size_t> piece(0, pieces.size() - 1);
@@ -133,10 +177,11 @@ class DistinctTextsAsListTest : public ::testing::TestWithParam<const char*> {};
 TEST_P(DistinctTextsAsListTest, CountsAsASortedStringListWould) {
   const TCollation collation(GetParam());
   TDistinctTexts distinct(collation);
-  for (unsigned seed = 1; seed <= 3; ++seed) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
     distinct.Clear();
     TListCount list(collation);
-    for (const std::string& text : RandomTexts(seed, 3000)) {
+    for (const std::string& text :
+         RandomTexts(seed, 3000, seed <= 3 ? kEveryPiece : kPlainPieces)) {
       distinct.Add(text);
       list.Add(text);
     }
@@ -147,7 +192,7 @@ TEST_P(DistinctTextsAsListTest, CountsAsASortedStringListWould) {
 
 INSTANTIATE_TEST_SUITE_P(Locales, DistinctTextsAsListTest,
                          ::testing::Values("", "ro_RO", "cs_CZ", "da_DK", "hu_HU", "th_TH",
-                                           "de_DE@collation=phonebook"));
+                                           "de_DE@collation=phonebook", "ca_ES", "tr_TR", "el_GR"));
 
 }  // namespace
 }  // namespace lumbra
