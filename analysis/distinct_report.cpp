@@ -1,9 +1,11 @@
 #include "analysis/distinct_report.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -34,14 +36,22 @@ void AppendText(const TField& field, std::string& out) {
   }
 }
 
-void AddFieldLines(const TField& field, uint32_t records, TDistinctTexts& distinct,
-                   TStringList& report) {
-  report.Add("Analizez: " + field.FieldName());
-  report.Add(std::string(36, '-'));
-  report.Add("  Total linii = " + std::to_string(static_cast<int32_t>(records)));
-  report.Add("  Linii distincte = " + std::to_string(distinct.Count()));
+// The lines of one field's part of the report.
+std::vector<std::string> FieldLines(const TField& field, uint32_t records,
+                                    TDistinctTexts& distinct) {
+  std::vector<std::string> lines;
+  lines.push_back("Analizez: " + field.FieldName());
+  lines.push_back(std::string(36, '-'));
+  lines.push_back("  Total linii = " + std::to_string(static_cast<int32_t>(records)));
+  lines.push_back("  Linii distincte = " + std::to_string(distinct.Count()));
   for (const TDistinctTexts::TRepeated& entry : distinct.Repeated())
-    report.Add("  [" + std::string(entry.Text) + "] = " + std::to_string(entry.Count));
+    lines.push_back("  [" + std::string(entry.Text) + "] = " + std::to_string(entry.Count));
+  return lines;
+}
+
+void AddLines(std::vector<std::string>& lines, TStringList& report) {
+  for (std::string& line : lines)
+    report.Add(std::move(line));
 }
 
 // The report made by walking at once per field. A value that cannot be read
@@ -61,7 +71,8 @@ void AnalyzeFieldByField(TADOTable& at, TStringList& report) {
       AppendText(*field, text);
       distinct.Add(text);
     }
-    AddFieldLines(*field, records, distinct, report);
+    std::vector<std::string> lines = FieldLines(*field, records, distinct);
+    AddLines(lines, report);
   }
 }
 
@@ -212,8 +223,34 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
     counter.Submit(batch);
     counter.Finish();
   }
-  for (size_t f = 0; f < fields.size(); ++f)
-    AddFieldLines(*fields[f], records, *counters[f], report);
+  // Sorting each field's repeated texts takes a while on large columns: the
+  // fields are shared between this thread and another, the lines then added
+  // in field order.
+  std::vector<std::vector<std::string>> lines(fields.size());
+  std::atomic<size_t> next = 0;
+  const auto makeLines = [&] {
+    for (size_t f = next++; f < fields.size(); f = next++)
+      lines[f] = FieldLines(*fields[f], records, *counters[f]);
+  };
+  std::exception_ptr helperError;
+  std::thread helper([&] {
+    try {
+      makeLines();
+    } catch (...) {
+      helperError = std::current_exception();
+    }
+  });
+  try {
+    makeLines();
+  } catch (...) {
+    next = fields.size();
+    helper.join();
+    throw;
+  }
+  helper.join();
+  if (helperError) std::rethrow_exception(helperError);
+  for (std::vector<std::string>& field : lines)
+    AddLines(field, report);
   return true;
 }
 

@@ -360,7 +360,33 @@ bool TField::VariantEqualsNull() const {
     if (!isText) static_cast<void>(AsString());
     return false;
   }
-  return AsVariant().EqualsNull();
+  // These classes' variant is Null for an absent value, else made by a
+  // conversion that fails only by throwing: the conversion alone tells.
+  switch (FClass) {
+    case TFieldClass::Smallint:
+    case TFieldClass::Integer:
+    case TFieldClass::Word:
+    case TFieldClass::AutoInc:
+    case TFieldClass::Largeint:
+      if (!absent) static_cast<void>(IntegerValue(v));
+      return absent;
+    case TFieldClass::Float:
+    case TFieldClass::Currency:
+      if (!absent) static_cast<void>(FloatValue(v));
+      return absent;
+    case TFieldClass::BCD:
+    case TFieldClass::FMTBCD:
+      if (!absent) static_cast<void>(CurrencyValue(v));
+      return absent;
+    case TFieldClass::Date:
+    case TFieldClass::Time:
+    case TFieldClass::DateTime:
+    case TFieldClass::SQLTimeStamp:
+      if (!absent) static_cast<void>(DateValue(v));
+      return absent;
+    default:
+      return AsVariant().EqualsNull();
+  }
 }
 
 std::string TField::AsString() const {
