@@ -41,22 +41,27 @@ void AppendGeneralForm(std::string& out, bool negative, std::string_view digits,
     AppendInteger(out, e - 1);
     return;
   }
+  // Positional: room for a "0", the point, the digits and the zeros is
+  // taken once, written into, and cut to what was written.
+  const auto whole = static_cast<size_t>(std::max(e, 0));
+  const size_t zeros = e <= 0 ? static_cast<size_t>(-e) : whole - std::min(whole, digits.size());
+  const size_t start = out.size();
+  out.resize(start + 1 + point.size() + digits.size() + zeros);
+  char* to = out.data() + start;
   if (e <= 0) {
-    out.push_back('0');
-    out += point;
-    out.append(static_cast<size_t>(-e), '0');
-    out += digits;
-    return;
-  }
-  const auto whole = static_cast<size_t>(e);
-  if (digits.size() <= whole) {
-    out += digits;
-    out.append(whole - digits.size(), '0');
+    *to++ = '0';
+    to = std::copy(point.begin(), point.end(), to);
+    to = std::fill_n(to, zeros, '0');
+    to = std::copy(digits.begin(), digits.end(), to);
+  } else if (digits.size() <= whole) {
+    to = std::copy(digits.begin(), digits.end(), to);
+    to = std::fill_n(to, zeros, '0');
   } else {
-    out += digits.substr(0, whole);
-    out += point;
-    out += digits.substr(whole);
+    to = std::copy(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(whole), to);
+    to = std::copy(point.begin(), point.end(), to);
+    to = std::copy(digits.begin() + static_cast<std::ptrdiff_t>(whole), digits.end(), to);
   }
+  out.resize(static_cast<size_t>(to - out.data()));
 }
 
 // Exact in a double up to 10^22.
@@ -76,6 +81,14 @@ constexpr TUInt128 Pow10(int n) {
   return p;
 }
 
+// 10^0 to 10^19, every power of ten that 64 bits hold.
+constexpr std::array<uint64_t, 20> kWholePowersOfTen = [] {
+  std::array<uint64_t, 20> powers{};
+  for (int n = 0; n < 20; ++n)
+    powers[static_cast<size_t>(n)] = static_cast<uint64_t>(Pow10(n));
+  return powers;
+}();
+
 std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
   TUInt128 m = value.Mantissa;
   if (value.Scale > targetScale) {
@@ -84,7 +97,7 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
     // Half away from zero: the sign is applied after. In 64 bits when the
     // mantissa fits them, as it nearly always does.
     if (m <= UINT64_MAX && drop <= 19) {
-      const auto divisor = static_cast<uint64_t>(Pow10(drop));
+      const uint64_t divisor = kWholePowersOfTen[static_cast<size_t>(drop)];
       auto narrow = static_cast<uint64_t>(m);
       const uint64_t rest = narrow % divisor;
       narrow /= divisor;
@@ -96,6 +109,11 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
       m /= divisor;
       if (rest * 2 >= divisor) ++m;
     }
+  } else if (m <= UINT64_MAX && targetScale - value.Scale <= 19) {
+    // One multiplication: its 128 bits cannot overflow, and the limit below
+    // catches what does not fit.
+    m = static_cast<TUInt128>(static_cast<uint64_t>(m)) *
+        kWholePowersOfTen[static_cast<size_t>(targetScale - value.Scale)];
   } else {
     for (int i = value.Scale; i < targetScale; ++i) {
       if (m > static_cast<TUInt128>(INT64_MAX)) return std::nullopt;
