@@ -51,12 +51,12 @@ std::array<bool, 128> TCollation::FindPlainCharacters(bool wide) const {
                                     expansions.toUSet(), true, &status);
   if (U_FAILURE(status)) return {};
   // Only characters that may be plain are looked at: printable ASCII, the
-  // tab and the line and page breaks, and
-  // the wide characters that do not start with a combining mark, which could
-  // be reordered with the character before them. A contraction with any
-  // other character never forms in a text made of plain characters; one with
-  // a wide character is kept out by that character alone, so that "l" stays
-  // plain beside the contraction of "l" and U+00B7.
+  // tab and the line and page breaks, and the wide characters that do not
+  // start with a combining mark, which could be reordered with the character
+  // before them. A contraction with any other character never forms in a
+  // text made of plain characters; one with a wide character is kept out by
+  // that character alone, so that "l" stays plain beside the contraction of
+  // "l" and U+00B7.
   const auto mayBePlain = [](UChar32 c) {
     return IsAsciiCandidate(c) ||
            (c >= static_cast<UChar32>(kFirstWide) && c <= static_cast<UChar32>(kLastWide) &&

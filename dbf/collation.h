@@ -37,9 +37,10 @@ class TCollation {
   std::string SortKey(std::string_view text) const;
 
   // Whether byte is an ASCII character, printable or a tab, line or page
-  // break, that this collation weighs on its own: never ignored, in no contraction or expansion,
-  // and equal only to itself and its other letter case. Two texts made only of such bytes are equal
-  // exactly when they are equal ignoring ASCII letter case, which lets hot loops skip the collator.
+  // break, that this collation weighs on its own: never ignored, in no
+  // contraction or expansion, and equal only to itself and its other letter
+  // case. Two texts made only of such bytes are equal exactly when they are
+  // equal ignoring ASCII letter case, which lets hot loops skip the collator.
   bool IsPlainAscii(unsigned char byte) const { return byte < 128 && FPlainAscii[byte]; }
 
   // The first and last characters PlainStandIn knows: those written in two
