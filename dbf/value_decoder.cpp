@@ -37,7 +37,9 @@ bool ComposeDateTime(int64_t days, int64_t ms, double& out) {
   return true;
 }
 
-bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+bool IsDigit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // The usual number, read in one tight pass: an optional sign, at most 19
 // digits with at most one decimal point among or after them, then nothing but
