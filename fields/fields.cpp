@@ -360,33 +360,23 @@ bool TField::VariantEqualsNull() const {
     if (!isText) static_cast<void>(AsString());
     return false;
   }
-  // These classes' variant is Null for an absent value, else made by a
-  // conversion that fails only by throwing: the conversion alone tells.
-  switch (FClass) {
-    case TFieldClass::Smallint:
-    case TFieldClass::Integer:
-    case TFieldClass::Word:
-    case TFieldClass::AutoInc:
-    case TFieldClass::Largeint:
-      if (!absent) static_cast<void>(IntegerValue(v));
-      return absent;
-    case TFieldClass::Float:
-    case TFieldClass::Currency:
-      if (!absent) static_cast<void>(FloatValue(v));
-      return absent;
-    case TFieldClass::BCD:
-    case TFieldClass::FMTBCD:
-      if (!absent) static_cast<void>(CurrencyValue(v));
-      return absent;
-    case TFieldClass::Date:
-    case TFieldClass::Time:
-    case TFieldClass::DateTime:
-    case TFieldClass::SQLTimeStamp:
-      if (!absent) static_cast<void>(DateValue(v));
-      return absent;
-    default:
-      return AsVariant().EqualsNull();
+  // The numeric and date classes' variant is Null for an absent value, else
+  // made by a conversion that fails only by throwing: the conversion alone
+  // tells.
+  const bool isDate = FClass == TFieldClass::Date || FClass == TFieldClass::Time ||
+                      FClass == TFieldClass::DateTime || FClass == TFieldClass::SQLTimeStamp;
+  if (!IsNumeric() && !isDate) return AsVariant().EqualsNull();
+  if (absent) return true;
+  if (isDate) {
+    static_cast<void>(DateValue(v));
+  } else if (FClass == TFieldClass::BCD || FClass == TFieldClass::FMTBCD) {
+    static_cast<void>(CurrencyValue(v));
+  } else if (FClass == TFieldClass::Float || FClass == TFieldClass::Currency) {
+    static_cast<void>(FloatValue(v));
+  } else {
+    static_cast<void>(IntegerValue(v));
   }
+  return false;
 }
 
 std::string TField::AsString() const {
