@@ -1,6 +1,8 @@
 // Small UTF-8 and ASCII helpers shared by every layer.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,33 +15,79 @@ void AppendCodePoint(std::string& out, char32_t codePoint);
 void AppendValidUtf8(std::string& out, std::string_view bytes);
 void AppendUtf16AsUtf8(std::string& out, std::u16string_view text);
 
+namespace text_detail {
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+
+// Up to eight bytes read so that the first in memory is the least
+// significant; missing bytes are zero.
+inline uint64_t LoadWord(const char* from, size_t size = 8) {
+  uint64_t word = 0;
+  std::memcpy(&word, from, size);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// The index of the first byte, in memory order, that marks flags with its top
+// bit; marks is not 0.
+inline size_t FirstMarked(uint64_t marks) {
+  return static_cast<size_t>(std::countr_zero(marks)) / 8;
+}
+
+// Finds the first byte of bytes that mark flags, eight bytes at a time: mark
+// gives the word with the top bit of each flagged byte set, and may also set
+// it for bytes after a flagged one. The last bytes are read as one word that
+// overlaps the ones already read, which mark found unflagged.
+template <class Mark>
+size_t FirstFlagged(std::string_view bytes, Mark mark) {
+  const size_t size = bytes.size();
+  if (size < 8) {
+    // One word, filled up with zero bytes: a flag there is past the end.
+    if (size == 0) return 0;
+    const uint64_t marks = mark(LoadWord(bytes.data(), size));
+    return marks != 0 ? std::min(size, FirstMarked(marks)) : size;
+  }
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    if (const uint64_t marks = mark(LoadWord(bytes.data() + i)); marks != 0) {
+      return i + FirstMarked(marks);
+    }
+  }
+  if (i == size) return size;
+  const uint64_t marks = mark(LoadWord(bytes.data() + size - 8));
+  return marks != 0 ? size - 8 + FirstMarked(marks) : size;
+}
+
+}  // namespace text_detail
+
 // How many bytes at the front of bytes are ASCII (below 0x80). Inline and
 // eight bytes at a time, as LengthBeforeNul below.
 inline size_t AsciiPrefixLength(std::string_view bytes) {
-  size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    if ((word & 0x8080808080808080ull) != 0) break;
-  }
-  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
-    ++i;
-  return i;
+  return text_detail::FirstFlagged(bytes,
+                                   [](uint64_t word) { return word & text_detail::kHighBits; });
 }
 
 // How many bytes come before the first NUL (all of them when there is none).
 // Inline and eight bytes at a time: fields are short, and a library call per
 // field costs more than the search.
 inline size_t LengthBeforeNul(std::string_view bytes) {
-  size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    if (((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0) break;
-  }
-  while (i < bytes.size() && bytes[i] != '\0')
-    ++i;
-  return i;
+  // The top bit of each zero byte; the borrow can flag bytes after a zero
+  // byte too, never one before it.
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    return (word - text_detail::kLowBits) & ~word & text_detail::kHighBits;
+  });
+}
+
+// How many blanks (0x20) stand at the front of bytes.
+inline size_t LeadingBlanks(std::string_view bytes) {
+  // The top bit of each byte that differs from a blank, exactly: the sum of
+  // its low seven bits and 0x7F never carries into the next byte.
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    constexpr uint64_t kLow7 = ~text_detail::kHighBits;
+    const uint64_t x = word ^ (text_detail::kLowBits * ' ');
+    return (((x & kLow7) + kLow7) | x) & text_detail::kHighBits;
+  });
 }
 
 // ASCII-only case changes: bytes outside a-z / A-Z stay as they are.

@@ -198,9 +198,11 @@ void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
     char* p = out.data() + start;
     for (size_t i = 0; i < bytes.size();) {
       for (; i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80; ++i) {
+        // All three bytes are copied, which the room allows, and the
+        // character's own length kept.
         const TUtf8Char& c = FTable[static_cast<unsigned char>(bytes[i])];
-        for (int k = 0; k < c.Length; ++k)
-          *p++ = c.Bytes[k];
+        std::memcpy(p, c.Bytes, sizeof c.Bytes);
+        p += c.Length;
       }
       const size_t run = AsciiPrefixLength(bytes.substr(i));
       std::memcpy(p, bytes.data() + i, run);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/date_time.h"
+#include "base/text.h"
 
 namespace lumbra {
 
@@ -82,10 +83,7 @@ bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
   const char* const end = p + bytes.size();
   const auto atEnd = [&p, end] { return p == end || *p == '\0'; };
   // Numbers stand right-aligned behind runs of blanks.
-  while (end - p >= 8 && std::memcmp(p, "        ", 8) == 0)
-    p += 8;
-  while (!atEnd() && *p == ' ')
-    ++p;
+  p += LeadingBlanks(bytes);
   if (atEnd()) return false;
   if (DecodePlainNumber(p, end, out)) return true;
   out = TDecimal{};

@@ -49,6 +49,33 @@ TEST(Utf8, CodePointsAndSurrogatePairsEncode) {
             "b");
 }
 
+// The searches read eight bytes at a time and the last few as one word that
+// overlaps the ones before: every length up to three words, with the byte
+// sought at every place (and nowhere), against a byte at a time.
+TEST(Ascii, WordSearchesFindTheFirstByteAtEveryPlace) {
+  for (size_t length = 0; length <= 24; ++length) {
+    for (size_t at = 0; at <= length; ++at) {
+      std::string plain(length, 'a');
+      std::string blanks(length, ' ');
+      if (at < length) {
+        plain[at] = '\xC8';
+        blanks[at] = '1';
+        // Bytes after the first one sought may be anything.
+        for (size_t k = at + 1; k < length; ++k)
+          plain[k] = blanks[k] = static_cast<char>(k % 3 == 0 ? '\0' : '\x80' + k);
+      }
+      std::string nul = plain;
+      if (at < length) nul[at] = '\0';
+      EXPECT_EQ(AsciiPrefixLength(plain), at) << length;
+      EXPECT_EQ(LengthBeforeNul(nul), at) << length;
+      EXPECT_EQ(LeadingBlanks(blanks), at) << length;
+    }
+  }
+  // A byte just past the view is never looked at.
+  const std::string longer = "abc\0";
+  EXPECT_EQ(LengthBeforeNul(std::string_view(longer).substr(0, 3)), 3U);
+}
+
 TEST(Ascii, CaseChangesTouchOnlyAsciiLetters) {
   EXPECT_EQ(AsciiUpper("clienti.dbf \xC8\x99"), "CLIENTI.DBF \xC8\x99");
   EXPECT_EQ(AsciiLower("CLIENTI.DBF"), "clienti.dbf");
