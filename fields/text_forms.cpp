@@ -130,20 +130,25 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
 // are four at most.
 constexpr size_t kNumberRoom = 11;
 
+// WriteNumber beyond two digits.
+char* WriteLongNumber(char* to, int value, int width) {
+  char buffer[16];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  for (auto n = static_cast<int>(end - buffer); n < width; ++n)
+    *to++ = '0';
+  return std::copy(buffer, end, to);
+}
+
 // Writes value (not negative) in at least width digits, zero-padded, at to,
 // which has kNumberRoom characters free. Returns the end of what it wrote.
-char* WriteNumber(char* to, int value, int width) {
+inline char* WriteNumber(char* to, int value, int width) {
   // Days, months, hours, minutes and seconds: two digits at most.
   if (value >= 0 && value < 100 && width <= 2) {
     if (value >= 10 || width == 2) *to++ = static_cast<char>('0' + value / 10);
     *to++ = static_cast<char>('0' + value % 10);
     return to;
   }
-  char buffer[16];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  for (auto n = static_cast<int>(end - buffer); n < width; ++n)
-    *to++ = '0';
-  return std::copy(buffer, end, to);
+  return WriteLongNumber(to, value, width);
 }
 
 bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* word) {
@@ -279,7 +284,12 @@ void AppendCivilDateTime(std::string& out, const std::string& pattern, const TCi
   for (const TDatePattern::TPart& part : read.Parts) {
     switch (part.Kind) {
       case TKind::Literal:
-        to = std::copy(part.Literal.begin(), part.Literal.end(), to);
+        // Mostly one separator.
+        if (part.Literal.size() == 1) {
+          *to++ = part.Literal[0];
+        } else {
+          to = std::copy(part.Literal.begin(), part.Literal.end(), to);
+        }
         break;
       case TKind::Year:
         to = WriteNumber(to, part.Width == 4 ? t.Date.Year : t.Date.Year % 100, part.Width);
