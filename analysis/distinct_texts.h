@@ -4,7 +4,7 @@
 // collation holds them equal, that is when their sort keys are equal, and the
 // sort keys' byte order is the list's order. Texts are therefore looked up by
 // hash, and sort keys are computed only where they are needed: texts made of
-// plain characters (TCollation::IsPlainAscii, TCollation::PlainStandIn) are
+// plain characters (TCollation::IsPlainAscii, TCollation::WideStandIns) are
 // equal exactly when their lower-case forms are, so they are looked up by
 // that form; once any other text is met, by sort key, computed once per
 // spelling. The order is needed only for the texts met more than once, so it
@@ -108,7 +108,7 @@ class TDistinctTexts {
   static constexpr size_t kNotPlain = SIZE_MAX;
   // Writes the lower-case form of text to folded, which has room for text:
   // plain bytes in lower case, plain wide characters by their stand-ins
-  // (TCollation::PlainStandIn), never longer than text. Returns its length,
+  // (TCollation::WideStandIns), never longer than text. Returns its length,
   // or kNotPlain when text is not plain; folded then holds no meaning.
   size_t Fold(std::string_view text, char* folded) const;
   // Whether a stored plain text has the lower-case form folded.

@@ -43,26 +43,22 @@ class TCollation {
   // equal ignoring ASCII letter case, which lets hot loops skip the collator.
   bool IsPlainAscii(unsigned char byte) const { return byte < 128 && FPlainAscii[byte]; }
 
-  // The first and last characters PlainStandIn knows: those written in two
+  // The first and last characters WideStandIns covers: those written in two
   // bytes of UTF-8, which hold the letters of the single-byte code pages.
   static constexpr char32_t kFirstWide = 0x80;
   static constexpr char32_t kLastWide = 0x7FF;
-  // For a character from kFirstWide to kLastWide that weighs on its own as a
+  using TWideStandIns = std::array<char16_t, kLastWide - kFirstWide + 1>;
+  // At c - kFirstWide, for each character c that weighs on its own as a
   // plain byte does (one collation element with a primary weight, or where
   // the collation allows, a base letter's element and accents; in no
   // contraction; not starting with a combining mark): the character standing
   // for every character this collation holds equal to it. That is the lower
-  // case of a plain byte when the character equals one (as U+00AA equals
-  // "a"), else the first such character. 0 for every other character. Two
-  // texts made of plain bytes and such characters are equal exactly when
-  // they are equal character by character once each plain letter is put in
-  // lower case and each such character is replaced by its stand-in.
-  char32_t PlainStandIn(char32_t c) const {
-    return c >= kFirstWide && c <= kLastWide ? WideStandIns()[c - kFirstWide] : 0;
-  }
-  // PlainStandIn of every character from kFirstWide on, worked out on first
+  // case of a plain byte when c equals one (as U+00AA equals "a"), else the
+  // first such character. 0 for every other character. Two texts made of
+  // plain bytes and such characters are equal exactly when they are equal
+  // character by character once each plain letter is put in lower case and
+  // each such character is replaced by its stand-in. Worked out on first
   // use: only the distinct values report needs them.
-  using TWideStandIns = std::array<char16_t, kLastWide - kFirstWide + 1>;
   const TWideStandIns& WideStandIns() const;
 
  private:
