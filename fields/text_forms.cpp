@@ -64,10 +64,6 @@ void AppendGeneralForm(std::string& out, bool negative, std::string_view digits,
   out.resize(static_cast<size_t>(to - out.data()));
 }
 
-// Exact in a double up to 10^22.
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
 std::string_view WithoutTrailingZeros(std::string_view digits) {
   while (!digits.empty() && digits.back() == '0')
     digits.remove_suffix(1);
@@ -344,10 +340,12 @@ void AppendGeneral(std::string& out, double value, int precision,
   // digits (see below).
   if (precision <= 15 && magnitude < 1e15 && magnitude >= 1e-5) {
     for (int decimals = 0; decimals <= 15; ++decimals) {
-      const double scaled = magnitude * kPowersOfTen[decimals];
+      // Exact: a double holds every power of ten up to 10^22.
+      const auto power = static_cast<double>(kWholePowersOfTen[static_cast<size_t>(decimals)]);
+      const double scaled = magnitude * power;
       if (scaled >= 1e15) break;
       const auto whole = static_cast<uint64_t>(scaled + 0.5);
-      if (static_cast<double>(whole) / kPowersOfTen[decimals] != magnitude) continue;
+      if (static_cast<double>(whole) / power != magnitude) continue;
       char digits[24];
       const char* end = std::to_chars(digits, digits + sizeof digits, whole).ptr;
       const auto count = static_cast<size_t>(end - digits);
