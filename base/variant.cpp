@@ -107,34 +107,6 @@ std::string& Variant::SetStringBuffer(TVarType type) {
 void Variant::SetBytes(std::string_view bytes) {
   SetString(bytes, TVarType::varBytes);
 }
-void Variant::SetInteger(int32_t value) {
-  FType = TVarType::varInteger;
-  FScalar.Int = value;
-}
-void Variant::SetInt64(int64_t value) {
-  FType = TVarType::varInt64;
-  FScalar.Int = value;
-}
-void Variant::SetDouble(double value) {
-  FType = TVarType::varDouble;
-  FScalar.Dbl = value;
-}
-void Variant::SetCurrency(int64_t tenThousandths) {
-  FType = TVarType::varCurrency;
-  FScalar.Int = tenThousandths;
-}
-void Variant::SetDate(double oleDate) {
-  FType = TVarType::varDate;
-  FScalar.Dbl = oleDate;
-}
-void Variant::SetBoolean(bool value) {
-  FType = TVarType::varBoolean;
-  FScalar.Int = value ? 1 : 0;
-}
-void Variant::SetDecimal(const TDecimal& value) {
-  FType = TVarType::varDecimal;
-  FDecimal = value;
-}
 
 bool Variant::EqualsNull() const {
   switch (FType) {

@@ -65,13 +65,31 @@ class Variant {
   void SetString(std::string_view text, TVarType type = TVarType::varString);
   std::string& SetStringBuffer(TVarType type = TVarType::varString);  // cleared buffer to fill
   void SetBytes(std::string_view bytes);
-  void SetInteger(int32_t value);
-  void SetInt64(int64_t value);
-  void SetDouble(double value);
-  void SetCurrency(int64_t tenThousandths);
-  void SetDate(double oleDate);
-  void SetBoolean(bool value);
-  void SetDecimal(const TDecimal& value);
+  // The scalar setters are inline: a table decoded into one Variant calls
+  // them once a value.
+  void SetInteger(int32_t value) { SetScalar(TVarType::varInteger, value); }
+  void SetInt64(int64_t value) { SetScalar(TVarType::varInt64, value); }
+  void SetDouble(double value) {
+    FType = TVarType::varDouble;
+    FScalar.Dbl = value;
+  }
+  void SetCurrency(int64_t tenThousandths) { SetScalar(TVarType::varCurrency, tenThousandths); }
+  void SetDate(double oleDate) {
+    FType = TVarType::varDate;
+    FScalar.Dbl = oleDate;
+  }
+  void SetBoolean(bool value) { SetScalar(TVarType::varBoolean, value ? 1 : 0); }
+  void SetDecimal(const TDecimal& value) {
+    FType = TVarType::varDecimal;
+    FDecimal = value;
+  }
+  // The decimal to fill in place. A decoder writing its parts straight here
+  // spares the copy of a whole decimal just written, which the processor
+  // cannot forward from the parts' stores.
+  TDecimal& SetDecimalBuffer() {
+    FType = TVarType::varDecimal;
+    return FDecimal;
+  }
 
   TVarType Type() const { return FType; }
   bool IsNull() const { return FType == TVarType::varNull; }
@@ -94,6 +112,10 @@ class Variant {
 
  private:
   explicit Variant(TVarType type) : FType(type) {}
+  void SetScalar(TVarType type, int64_t value) {
+    FType = type;
+    FScalar.Int = value;
+  }
 
   TVarType FType = TVarType::varEmpty;
   union {
