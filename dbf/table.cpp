@@ -119,10 +119,14 @@ void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
   }
 }
 
-const uint8_t* TDbfTable::RecordAt(uint32_t index) {
+const uint8_t* TDbfTable::RecordInNewChunk(uint32_t index) {
   const uint32_t number = index / FRecordsPerChunk;
-  return reinterpret_cast<const uint8_t*>(FChunks->Chunk(number).data()) +
-         static_cast<size_t>(index - number * FRecordsPerChunk) * FHeader.RecordLength;
+  FChunkRecords = 0;  // none held if the read throws
+  const std::string_view chunk = FChunks->Chunk(number);
+  FChunkFirst = number * FRecordsPerChunk;
+  FChunkRecords = static_cast<uint32_t>(chunk.size() / FHeader.RecordLength);
+  FChunkBytes = reinterpret_cast<const uint8_t*>(chunk.data());
+  return FChunkBytes + static_cast<size_t>(index - FChunkFirst) * FHeader.RecordLength;
 }
 
 bool TDbfTable::NullFlag(const uint8_t* record, int bit) const {

@@ -49,7 +49,12 @@ class TDbfTable {
 
   // The bytes of record index (0-based, below RecordCount()), valid until the
   // next call. Throws EDbfError when the file no longer holds them.
-  const uint8_t* RecordAt(uint32_t index);
+  const uint8_t* RecordAt(uint32_t index) {
+    // A walk stays in one chunk for many records: those need no look-up.
+    const uint32_t offset = index - FChunkFirst;
+    if (offset < FChunkRecords) return FChunkBytes + size_t{offset} * FHeader.RecordLength;
+    return RecordInNewChunk(index);
+  }
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
   // Asks the processor to bring record index toward its caches when the
   // record's chunk is held, and with memos, the start of the memos of a
@@ -67,6 +72,7 @@ class TDbfTable {
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
   bool NullFlag(const uint8_t* record, int bit) const;
+  const uint8_t* RecordInNewChunk(uint32_t index);
 
   std::unique_ptr<FileIo> FFile;
   std::unique_ptr<TMemoFile> FMemo;
@@ -80,6 +86,12 @@ class TDbfTable {
   // Records are read a chunk of whole records at a time.
   uint32_t FRecordsPerChunk = 1;
   std::unique_ptr<TChunkCache> FChunks;
+  // The chunk RecordAt last read: its first record, how many records it
+  // holds (0 for none) and its bytes, which stay valid until FChunks reads
+  // again, and only RecordAt makes it read.
+  uint32_t FChunkFirst = 0;
+  uint32_t FChunkRecords = 0;
+  const uint8_t* FChunkBytes = nullptr;
 };
 
 }  // namespace lumbra
