@@ -210,12 +210,7 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
     }
     case 'N':
     case 'F': {
-      TDecimal value;
-      if (DecodeAsciiNumber(raw, value)) {
-        out.SetDecimal(value);
-      } else {
-        out.SetNull();
-      }
+      if (!DecodeAsciiNumber(raw, out.SetDecimalBuffer())) out.SetNull();
       return;
     }
     case 'D':
