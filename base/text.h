@@ -22,11 +22,31 @@ constexpr uint64_t kLowBits = 0x0101010101010101ull;
 
 // Up to eight bytes read so that the first in memory is the least
 // significant; missing bytes are zero.
-inline uint64_t LoadWord(const char* from, size_t size = 8) {
-  uint64_t word = 0;
-  std::memcpy(&word, from, size);
+inline uint64_t LoadWord(const char* from) {
+  uint64_t word;
+  std::memcpy(&word, from, 8);
   if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
   return word;
+}
+// The same for 1 to 7 bytes, from loads of fixed width, as a copy of
+// variable length would be a library call.
+inline uint64_t LoadShortWord(const char* from, size_t size) {
+  const auto byte = [from](size_t i) {
+    return static_cast<uint64_t>(static_cast<uint8_t>(from[i]));
+  };
+  if (size >= 4) {
+    // Two four-byte loads that overlap agree on the bytes they share.
+    uint32_t low, high;
+    std::memcpy(&low, from, 4);
+    std::memcpy(&high, from + size - 4, 4);
+    if constexpr (std::endian::native == std::endian::big) {
+      low = __builtin_bswap32(low);
+      high = __builtin_bswap32(high);
+    }
+    return low | static_cast<uint64_t>(high) << (8 * (size - 4));
+  }
+  // The first, middle and last bytes are all of one to three bytes.
+  return byte(0) | byte(size / 2) << (8 * (size / 2)) | byte(size - 1) << (8 * (size - 1));
 }
 
 // The index of the first byte, in memory order, that marks flags with its top
@@ -45,7 +65,7 @@ size_t FirstFlagged(std::string_view bytes, Mark mark) {
   if (size < 8) {
     // One word, filled up with zero bytes: a flag there is past the end.
     if (size == 0) return 0;
-    const uint64_t marks = mark(LoadWord(bytes.data(), size));
+    const uint64_t marks = mark(LoadShortWord(bytes.data(), size));
     return marks != 0 ? std::min(size, FirstMarked(marks)) : size;
   }
   size_t i = 0;
@@ -76,6 +96,16 @@ inline size_t LengthBeforeNul(std::string_view bytes) {
   // byte too, never one before it.
   return text_detail::FirstFlagged(bytes, [](uint64_t word) {
     return (word - text_detail::kLowBits) & ~word & text_detail::kHighBits;
+  });
+}
+
+// How many bytes come before the first one that is NUL or not ASCII: one
+// search where a text cut at its first NUL would need two.
+inline size_t AsciiLengthBeforeNul(std::string_view bytes) {
+  // The top bit of each byte at or above 0x80, and of each zero byte (whose
+  // borrow can flag only bytes after it).
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    return ((word - text_detail::kLowBits) | word) & text_detail::kHighBits;
   });
 }
 

@@ -27,6 +27,9 @@ class TCodePage {
   // character in the code page become U+FFFD.
   void AppendUtf8(std::string& out, std::string_view bytes) const;
   std::string ToUtf8(std::string_view bytes) const;
+  // True when every ASCII byte stands for its own character, as in the
+  // single-byte code pages and UTF-8, so ASCII text needs no decoding.
+  bool KeepsAscii() const { return FSingleByte || FConverter == nullptr; }
 
  private:
   struct TUtf8Char {

@@ -193,10 +193,18 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
     case 'C': {
       if (f.IsBinary()) {
         out.SetBytes(raw);
-      } else {
-        // Some writers pad with NULs: the text ends at the first one.
-        DecodeText(raw.substr(0, LengthBeforeNul(raw)), false, out);
+        return;
       }
+      // Some writers pad with NULs: the text ends at the first one. Text
+      // that is ASCII up to there is its own UTF-8.
+      if (FCodePage->KeepsAscii()) {
+        const size_t ascii = AsciiLengthBeforeNul(raw);
+        if (ascii == raw.size() || raw[ascii] == '\0') {
+          out.SetString(raw.substr(0, ascii));
+          return;
+        }
+      }
+      DecodeText(raw.substr(0, LengthBeforeNul(raw)), false, out);
       return;
     }
     case 'V':
