@@ -37,6 +37,30 @@ int64_t DaysSinceEpoch(int32_t year, int32_t month, int32_t day) {
 }
 
 TCivilDate DateFromDays(int64_t daysSinceEpoch) {
+  // Days from 0001-01-01 to 9999-12-31 and well beyond, in 32-bit unsigned
+  // arithmetic with multiplications for divisions (the Euclidean affine
+  // form of Neri and Schneider): the counting is shifted by 82 cycles of 400
+  // years so that every such day is positive, and years start on March 1.
+  constexpr int64_t kCycles = 82;
+  constexpr int64_t kShift = 719468 + 146097 * kCycles;
+  const int64_t shifted = daysSinceEpoch + kEpochFromUnix + kShift;
+  if (shifted >= 0 && shifted < (int64_t{1} << 30)) {
+    const auto n = static_cast<uint32_t>(shifted);
+    const uint32_t centuryDays = 4 * n + 3;
+    const uint32_t century = centuryDays / 146097;
+    const uint32_t yearDays = centuryDays % 146097 / 4 * 4 + 3;
+    const uint64_t yearProduct = uint64_t{2939745} * yearDays;
+    const auto yearOfCentury = static_cast<uint32_t>(yearProduct >> 32);
+    const uint32_t dayOfYear = static_cast<uint32_t>(yearProduct) / 2939745 / 4;
+    const uint32_t monthDays = 2141 * dayOfYear + 197913;
+    const uint32_t month = monthDays >> 16;
+    const uint32_t day = (monthDays & 0xFFFF) / 2141;
+    // Days from January 1 on belong to the next year.
+    const bool january = dayOfYear >= 306;
+    const auto year = static_cast<int64_t>(100 * century + yearOfCentury) - 400 * kCycles;
+    return {static_cast<int32_t>(year + (january ? 1 : 0)),
+            static_cast<int32_t>(january ? month - 12 : month), static_cast<int32_t>(day + 1)};
+  }
   const int64_t z = daysSinceEpoch + kEpochFromUnix + 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const int64_t doe = z - era * 146097;

@@ -38,13 +38,35 @@ TEST(Calendar, DaysCountFromDecember30Of1899) {
   }
 }
 
-TEST(Calendar, EveryDayOfFourCenturiesRoundTrips) {
-  const int64_t first = DaysSinceEpoch(1800, 1, 1);
-  const int64_t last = DaysSinceEpoch(2200, 1, 1);
-  for (int64_t d = first; d < last; ++d) {
+TEST(Calendar, EveryDayFromYearOneToYear9999FollowsTheDayBefore) {
+  // The calendar walked a day at a time is the reference.
+  TCivilDate expected{1, 1, 1};
+  for (int64_t d = DaysSinceEpoch(1, 1, 1); d <= DaysSinceEpoch(9999, 12, 31); ++d) {
     const TCivilDate c = DateFromDays(d);
-    ASSERT_TRUE(IsValidDate(c.Year, c.Month, c.Day)) << d;
+    ASSERT_EQ(c.Year, expected.Year) << d;
+    ASSERT_EQ(c.Month, expected.Month) << d;
+    ASSERT_EQ(c.Day, expected.Day) << d;
     ASSERT_EQ(DaysSinceEpoch(c.Year, c.Month, c.Day), d);
+    if (IsValidDate(expected.Year, expected.Month, expected.Day + 1)) {
+      ++expected.Day;
+    } else if (expected.Month < 12) {
+      expected = {expected.Year, expected.Month + 1, 1};
+    } else {
+      expected = {expected.Year + 1, 1, 1};
+    }
+  }
+}
+
+TEST(Calendar, DaysFarOutsideTheCalendarStillRoundTrip) {
+  // Both ends of the 32-bit counting, and beyond them.
+  for (const int64_t d : {int64_t{-20'000'000}, int64_t{-12'673'853}, int64_t{1'061'067'971},
+                          int64_t{3'000'000'000}}) {
+    for (int64_t k = -800; k <= 800; ++k) {
+      const TCivilDate c = DateFromDays(d + k);
+      ASSERT_GE(c.Month, 1) << d + k;
+      ASSERT_LE(c.Month, 12) << d + k;
+      ASSERT_EQ(DaysSinceEpoch(c.Year, c.Month, c.Day), d + k);
+    }
   }
 }
 
