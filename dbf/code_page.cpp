@@ -196,18 +196,27 @@ void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
     const size_t start = out.size();
     out.resize(start + bytes.size() * 3);
     char* p = out.data() + start;
-    for (size_t i = 0; i < bytes.size();) {
-      for (; i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80; ++i) {
+    const size_t size = bytes.size();
+    for (size_t i = 0; i < size;) {
+      const auto byte = static_cast<unsigned char>(bytes[i]);
+      if (byte >= 0x80) {
         // All three bytes are copied, which the room allows, and the
         // character's own length kept.
-        const TUtf8Char& c = FTable[static_cast<unsigned char>(bytes[i])];
+        const TUtf8Char& c = FTable[byte];
         std::memcpy(p, c.Bytes, sizeof c.Bytes);
         p += c.Length;
+        ++i;
+      } else if (i + 8 <= size &&
+                 (text_detail::LoadWord(bytes.data() + i) & text_detail::kHighBits) == 0) {
+        // Eight ASCII bytes at once; words are short, so fixed-size copies
+        // beat finding each run's end and copying it by length.
+        std::memcpy(p, bytes.data() + i, 8);
+        p += 8;
+        i += 8;
+      } else {
+        *p++ = static_cast<char>(byte);
+        ++i;
       }
-      const size_t run = AsciiPrefixLength(bytes.substr(i));
-      std::memcpy(p, bytes.data() + i, run);
-      p += run;
-      i += run;
     }
     out.resize(static_cast<size_t>(p - out.data()));
     return;

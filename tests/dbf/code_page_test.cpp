@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,29 @@ TEST(CodePage, MarksMapAsTheVisualFoxProAndDBaseListsSay) {
   for (const auto& [mark, codePage] : cases) {
     EXPECT_EQ(CodePageForMark(mark, 777), codePage) << "mark " << int{mark};
     EXPECT_TRUE(codePage == 777 || IsSupportedCodePage(codePage)) << codePage;
+  }
+}
+
+TEST(CodePage, MixedTextDecodesAsItsBytesOneByOne) {
+  // Runs of ASCII of every length beside other bytes, through the
+  // eight-byte copies and the single ones, against each byte decoded alone.
+  std::mt19937 random(7);
+  for (const int number : {437, 852, 1250, 1251, 1252}) {
+    const TCodePage codePage(number);
+    for (int round = 0; round < 2000; ++round) {
+      std::string bytes;
+      const int length = static_cast<int>(random() % 40);
+      for (int k = 0; k < length; ++k) {
+        const unsigned kind = random() % 4;
+        bytes += static_cast<char>(kind == 0 ? 0x80 + random() % 0x80 : 0x20 + random() % 0x5F);
+      }
+      std::string expected;
+      for (const char c : bytes)
+        expected += codePage.ToUtf8(std::string_view(&c, 1));
+      std::string out = "before";
+      codePage.AppendUtf8(out, bytes);
+      ASSERT_EQ(out, "before" + expected) << number << " round " << round;
+    }
   }
 }
 
