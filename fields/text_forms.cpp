@@ -126,7 +126,7 @@ std::optional<int64_t> RoundDecimal(const TDecimal& value, int targetScale) {
 // are four at most.
 constexpr size_t kNumberRoom = 11;
 
-// WriteNumber beyond two digits.
+// WriteNumber for the numbers it has no shortcut for.
 char* WriteLongNumber(char* to, int value, int width) {
   char buffer[16];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -143,6 +143,14 @@ inline char* WriteNumber(char* to, int value, int width) {
     if (value >= 10 || width == 2) *to++ = static_cast<char>('0' + value / 10);
     *to++ = static_cast<char>('0' + value % 10);
     return to;
+  }
+  // Years of four digits.
+  if (value >= 1000 && value < 10000 && width <= 4) {
+    to[0] = static_cast<char>('0' + value / 1000);
+    to[1] = static_cast<char>('0' + value / 100 % 10);
+    to[2] = static_cast<char>('0' + value / 10 % 10);
+    to[3] = static_cast<char>('0' + value % 10);
+    return to + 4;
   }
   return WriteLongNumber(to, value, width);
 }
