@@ -178,7 +178,8 @@ void TCodePage::BuildSingleByteTable(const char* icuName) {
     // (as Windows does for 0x81 in 1252), so no byte is ever lost.
     const char32_t cp = (U_SUCCESS(status) && n == 1) ? out[0] : static_cast<char32_t>(b);
     std::string utf8;
-    AppendCodePoint(utf8, cp);
+    // ASCII is copied as it stands, whatever the code page says of it.
+    AppendCodePoint(utf8, b < 0x80 ? static_cast<char32_t>(b) : cp);
     FTable[b].Length = static_cast<uint8_t>(utf8.size());
     std::memcpy(FTable[b].Bytes, utf8.data(), utf8.size());
   }
@@ -187,37 +188,37 @@ void TCodePage::BuildSingleByteTable(const char* icuName) {
 
 void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
   if (FSingleByte) {
-    // Text is mostly ASCII, which every code page here maps to itself: ASCII
-    // runs are copied whole, other bytes through the table.
+    // Text is mostly ASCII, which every code page here maps to itself: the
+    // ASCII start is copied whole, the rest eight bytes at a time below.
     const size_t ascii = AsciiPrefixLength(bytes);
     out.append(bytes.substr(0, ascii));
     if (ascii == bytes.size()) return;
     bytes.remove_prefix(ascii);
     const size_t start = out.size();
-    out.resize(start + bytes.size() * 3);
+    // Three bytes a character at most, and one more for the last entry's
+    // length.
+    out.resize(start + bytes.size() * 3 + 1);
     char* p = out.data() + start;
+    const auto put = [this, &p](char byte) {
+      const TUtf8Char& c = FTable[static_cast<unsigned char>(byte)];
+      std::memcpy(p, &c, sizeof c);
+      p += c.Length;
+    };
+    // Eight bytes at a time: all ASCII copied at once, else each through the
+    // table, without a branch on what each byte is.
     const size_t size = bytes.size();
-    for (size_t i = 0; i < size;) {
-      const auto byte = static_cast<unsigned char>(bytes[i]);
-      if (byte >= 0x80) {
-        // All three bytes are copied, which the room allows, and the
-        // character's own length kept.
-        const TUtf8Char& c = FTable[byte];
-        std::memcpy(p, c.Bytes, sizeof c.Bytes);
-        p += c.Length;
-        ++i;
-      } else if (i + 8 <= size &&
-                 (text_detail::LoadWord(bytes.data() + i) & text_detail::kHighBits) == 0) {
-        // Eight ASCII bytes at once; words are short, so fixed-size copies
-        // beat finding each run's end and copying it by length.
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      if ((text_detail::LoadWord(bytes.data() + i) & text_detail::kHighBits) == 0) {
         std::memcpy(p, bytes.data() + i, 8);
         p += 8;
-        i += 8;
-      } else {
-        *p++ = static_cast<char>(byte);
-        ++i;
+        continue;
       }
+      for (size_t k = 0; k < 8; ++k)
+        put(bytes[i + k]);
     }
+    for (; i < size; ++i)
+      put(bytes[i]);
     out.resize(static_cast<size_t>(p - out.data()));
     return;
   }

@@ -32,9 +32,11 @@ class TCodePage {
   bool KeepsAscii() const { return FSingleByte || FConverter == nullptr; }
 
  private:
+  // A byte's character, with the length last so that the whole entry can be
+  // stored at once and the length then overwritten by what follows.
   struct TUtf8Char {
-    uint8_t Length;
     char Bytes[3];
+    uint8_t Length;
   };
   void BuildSingleByteTable(const char* icuName);
 

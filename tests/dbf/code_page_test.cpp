@@ -113,8 +113,9 @@ TEST(CodePage, MarksMapAsTheVisualFoxProAndDBaseListsSay) {
 }
 
 TEST(CodePage, MixedTextDecodesAsItsBytesOneByOne) {
-  // Runs of ASCII of every length beside other bytes, through the
-  // eight-byte copies and the single ones, against each byte decoded alone.
+  // Runs of ASCII (control characters too) of every length beside other
+  // bytes, through the eight-byte copies and the single ones, against each
+  // byte decoded alone.
   std::mt19937 random(7);
   for (const int number : {437, 852, 1250, 1251, 1252}) {
     const TCodePage codePage(number);
@@ -123,7 +124,7 @@ TEST(CodePage, MixedTextDecodesAsItsBytesOneByOne) {
       const int length = static_cast<int>(random() % 40);
       for (int k = 0; k < length; ++k) {
         const unsigned kind = random() % 4;
-        bytes += static_cast<char>(kind == 0 ? 0x80 + random() % 0x80 : 0x20 + random() % 0x5F);
+        bytes += static_cast<char>(kind == 0 ? 0x80 + random() % 0x80 : 1 + random() % 0x7F);
       }
       std::string expected;
       for (const char c : bytes)
