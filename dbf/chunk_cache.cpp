@@ -1,6 +1,7 @@
 #include "dbf/chunk_cache.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace lumbra {
 
@@ -21,12 +22,14 @@ TChunkCache::TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chun
       FExact(exact),
       FSlots(kFirstSlots) {
   const uint64_t chunks = (FEnd - FStart + FChunkBytes - 1) / FChunkBytes;
+  // Powers of two, so that a chunk's slot is found by a mask.
   FMaxSlots = std::max<size_t>(
-      kFirstSlots, static_cast<size_t>(std::min<uint64_t>(chunks, kMaxCacheBytes / FChunkBytes)));
+      kFirstSlots, static_cast<size_t>(std::min<uint64_t>(
+                       std::bit_ceil(chunks), std::bit_floor(kMaxCacheBytes / FChunkBytes))));
 }
 
 std::string_view TChunkCache::Chunk(uint64_t number) {
-  TSlot* slot = &FSlots[number % FSlots.size()];
+  TSlot* slot = &FSlots[SlotOf(number)];
   if (slot->Number != number) {
     // A walk in file order reads each chunk once with the first few slots.
     // Misses that do not continue such a walk (a sorted walk, the grid
@@ -34,7 +37,7 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
     // scattered order is read about once rather than once per visit.
     if (number != FNextChunk && ++FScatteredMisses > FSlots.size() && FSlots.size() < FMaxSlots) {
       Grow();
-      slot = &FSlots[number % FSlots.size()];
+      slot = &FSlots[SlotOf(number)];
     }
     Load(*slot, number);
   }
@@ -44,7 +47,7 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
 void TChunkCache::Grow() {
   std::vector<TSlot> slots(std::min(2 * FSlots.size(), FMaxSlots));
   for (TSlot& slot : FSlots) {
-    TSlot& home = slots[slot.Number % slots.size()];
+    TSlot& home = slots[slot.Number & (slots.size() - 1)];
     if (slot.Number != UINT64_MAX && home.Number == UINT64_MAX) home = std::move(slot);
   }
   FSlots = std::move(slots);

@@ -28,7 +28,7 @@ class TChunkCache {
   // The bytes of chunk number when the cache holds it, else nothing (a null
   // data pointer): never reads, and leaves earlier views valid.
   std::string_view Cached(uint64_t number) const {
-    const TSlot& slot = FSlots[number % FSlots.size()];
+    const TSlot& slot = FSlots[SlotOf(number)];
     return slot.Number == number ? std::string_view(slot.Bytes.get(), slot.Length)
                                  : std::string_view();
   }
@@ -41,6 +41,8 @@ class TChunkCache {
     std::unique_ptr<char[]> Bytes;
     size_t Length = 0;
   };
+  // The slots are a power of two in number.
+  size_t SlotOf(uint64_t number) const { return number & (FSlots.size() - 1); }
   void Load(TSlot& slot, uint64_t number);
   // Doubles the slots, keeping the chunks they hold.
   void Grow();
