@@ -33,6 +33,20 @@ bool IsValidDate(int32_t year, int32_t month, int32_t day) {
 }
 
 int64_t DaysSinceEpoch(int32_t year, int32_t month, int32_t day) {
+  if (year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= 31) {
+    // The calendar's own years, in 32-bit arithmetic (the inverse of the
+    // Neri and Schneider form in DateFromDays): years start on March 1 and
+    // are shifted by 82 cycles of 400 years.
+    constexpr uint32_t kCycles = 82;
+    const bool early = month <= 2;
+    const uint32_t y = static_cast<uint32_t>(year) + 400 * kCycles - (early ? 1 : 0);
+    const uint32_t m = static_cast<uint32_t>(month) + (early ? 12 : 0);
+    const uint32_t century = y / 100;
+    const uint32_t yearStart = 1461 * y / 4 - century + century / 4;
+    const uint32_t monthStart = (979 * m - 2919) / 32;
+    const uint32_t days = yearStart + monthStart + static_cast<uint32_t>(day) - 1;
+    return static_cast<int64_t>(days) - (719468 + 146097 * int64_t{kCycles}) - kEpochFromUnix;
+  }
   return DaysFromCivil(year, month, day) - kEpochFromUnix;
 }
 

@@ -148,17 +148,21 @@ bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
 
 bool DecodeDate(std::string_view bytes, double& oleDate) {
   if (bytes.size() < 8) return false;
-  int value[3] = {0, 0, 0};
-  static constexpr int kStart[] = {0, 4, 6}, kLength[] = {4, 2, 2};
-  for (int part = 0; part < 3; ++part) {
-    for (int k = 0; k < kLength[part]; ++k) {
-      const char c = bytes[static_cast<size_t>(kStart[part] + k)];
-      if (c < '0' || c > '9') return false;
-      value[part] = value[part] * 10 + (c - '0');
-    }
+  // The eight digits as one word, the first digit in the lowest byte.
+  const uint64_t values = text_detail::LoadWord(bytes.data()) ^ (text_detail::kLowBits * '0');
+  // The top bit of each byte that is not a digit: its value above 9 carries
+  // into the top bit, or has it already.
+  constexpr uint64_t kLow7 = ~text_detail::kHighBits;
+  if (((((values & kLow7) + text_detail::kLowBits * 0x76) | values) & text_detail::kHighBits) !=
+      0) {
+    return false;
   }
-  if (!IsValidDate(value[0], value[1], value[2])) return false;
-  oleDate = static_cast<double>(DaysSinceEpoch(value[0], value[1], value[2]));
+  const auto digit = [values](int k) { return static_cast<int>((values >> (8 * k)) & 0xFF); };
+  const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+  const int month = digit(4) * 10 + digit(5);
+  const int day = digit(6) * 10 + digit(7);
+  if (!IsValidDate(year, month, day)) return false;
+  oleDate = static_cast<double>(DaysSinceEpoch(year, month, day));
   return true;
 }
 

@@ -100,6 +100,12 @@ TEST(DateValues, BlankZerosAndImpossibleDatesAreNull) {
                                      {"31 February", Raw("20230231"), "null"},
                                      {"month 13", Raw("20231301"), "null"},
                                      {"separators", Raw("2023-1-1"), "null"},
+                                     {"byte after 9", Raw("2023:101"), "null"},
+                                     {"byte before 0", Raw("2023010/"), "null"},
+                                     {"high byte",
+                                      Raw("2023\xB9"
+                                          "101"),
+                                      "null"},
                                  });
 }
 
