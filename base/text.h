@@ -20,16 +20,15 @@ namespace text_detail {
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 constexpr uint64_t kLowBits = 0x0101010101010101ull;
 
-// Up to eight bytes read so that the first in memory is the least
-// significant; missing bytes are zero.
+// Eight bytes read so that the first in memory is the least significant.
 inline uint64_t LoadWord(const char* from) {
   uint64_t word;
   std::memcpy(&word, from, 8);
   if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
   return word;
 }
-// The same for 1 to 7 bytes, from loads of fixed width, as a copy of
-// variable length would be a library call.
+// The same for 1 to 7 bytes, the missing ones zero, from loads of fixed
+// width, as a copy of variable length would be a library call.
 inline uint64_t LoadShortWord(const char* from, size_t size) {
   const auto byte = [from](size_t i) {
     return static_cast<uint64_t>(static_cast<uint8_t>(from[i]));

@@ -69,6 +69,8 @@ TEST(Ascii, WordSearchesFindTheFirstByteAtEveryPlace) {
       EXPECT_EQ(AsciiPrefixLength(plain), at) << length;
       EXPECT_EQ(LengthBeforeNul(nul), at) << length;
       EXPECT_EQ(LeadingBlanks(blanks), at) << length;
+      EXPECT_EQ(AsciiLengthBeforeNul(plain), at) << length;
+      EXPECT_EQ(AsciiLengthBeforeNul(nul), at) << length;
     }
   }
   // A byte just past the view is never looked at.
