@@ -34,8 +34,11 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
     // A walk in file order reads each chunk once with the first few slots.
     // Misses that do not continue such a walk (a sorted walk, the grid
     // jumping) earn more slots, up to a bound, so that a file visited in a
-    // scattered order is read about once rather than once per visit.
-    if (number != FNextChunk && ++FScatteredMisses > FSlots.size() && FSlots.size() < FMaxSlots) {
+    // scattered order is read about once rather than once per visit. The
+    // slots double every few such misses: waiting for as many misses as
+    // there are slots would read much of the file twice before they suffice.
+    // Slots cost little until a chunk is read into them.
+    if (number != FNextChunk && ++FScatteredMisses > kFirstSlots && FSlots.size() < FMaxSlots) {
       Grow();
       slot = &FSlots[SlotOf(number)];
     }
