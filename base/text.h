@@ -119,6 +119,17 @@ inline size_t LeadingBlanks(std::string_view bytes) {
   });
 }
 
+// How many ASCII digits stand at the front of bytes.
+inline size_t LeadingDigits(std::string_view bytes) {
+  // The top bit of each byte that is not a digit, exactly: a byte's value
+  // above '0' carries into the top bit when it is above 9, or has it already.
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    constexpr uint64_t kLow7 = ~text_detail::kHighBits;
+    const uint64_t x = word ^ (text_detail::kLowBits * '0');
+    return (((x & kLow7) + text_detail::kLowBits * 0x76) | x) & text_detail::kHighBits;
+  });
+}
+
 // ASCII-only case changes: bytes outside a-z / A-Z stay as they are.
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);

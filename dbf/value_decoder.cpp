@@ -148,16 +148,8 @@ bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
 
 bool DecodeDate(std::string_view bytes, double& oleDate) {
   if (bytes.size() < 8) return false;
-  // The eight digits as one word, the first digit in the lowest byte.
-  const uint64_t values = text_detail::LoadWord(bytes.data()) ^ (text_detail::kLowBits * '0');
-  // The top bit of each byte that is not a digit: its value above 9 carries
-  // into the top bit, or has it already.
-  constexpr uint64_t kLow7 = ~text_detail::kHighBits;
-  if (((((values & kLow7) + text_detail::kLowBits * 0x76) | values) & text_detail::kHighBits) !=
-      0) {
-    return false;
-  }
-  const auto digit = [values](int k) { return static_cast<int>((values >> (8 * k)) & 0xFF); };
+  if (LeadingDigits(bytes.substr(0, 8)) != 8) return false;
+  const auto digit = [bytes](size_t k) { return bytes[k] - '0'; };
   const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
   const int month = digit(4) * 10 + digit(5);
   const int day = digit(6) * 10 + digit(7);

@@ -57,12 +57,15 @@ TEST(Ascii, WordSearchesFindTheFirstByteAtEveryPlace) {
     for (size_t at = 0; at <= length; ++at) {
       std::string plain(length, 'a');
       std::string blanks(length, ' ');
+      std::string digits(length, '7');
       if (at < length) {
         plain[at] = '\xC8';
         blanks[at] = '1';
+        // The bytes on either side of the digits.
+        digits[at] = at % 2 == 0 ? '/' : ':';
         // Bytes after the first one sought may be anything.
         for (size_t k = at + 1; k < length; ++k)
-          plain[k] = blanks[k] = static_cast<char>(k % 3 == 0 ? '\0' : '\x80' + k);
+          plain[k] = blanks[k] = digits[k] = static_cast<char>(k % 3 == 0 ? '\0' : '\x80' + k);
       }
       std::string nul = plain;
       if (at < length) nul[at] = '\0';
@@ -71,6 +74,7 @@ TEST(Ascii, WordSearchesFindTheFirstByteAtEveryPlace) {
       EXPECT_EQ(LeadingBlanks(blanks), at) << length;
       EXPECT_EQ(AsciiLengthBeforeNul(plain), at) << length;
       EXPECT_EQ(AsciiLengthBeforeNul(nul), at) << length;
+      EXPECT_EQ(LeadingDigits(digits), at) << length;
     }
   }
   // A byte just past the view is never looked at.
