@@ -95,7 +95,10 @@ double EncodeDateTime(int64_t daysSinceEpoch, int64_t millisecondOfDay) {
 
 TCivilDateTime DecodeDateTime(double value) {
   double days = std::trunc(value);
-  int64_t ms = std::llround(std::fabs(value - days) * kMsPerDay);
+  // Rounded half up, as llround would, without its library call: below one
+  // half adding the half could itself round up to 1.
+  const double fraction = std::fabs(value - days) * kMsPerDay;
+  int64_t ms = fraction < 0.5 ? 0 : static_cast<int64_t>(fraction + 0.5);
   if (ms >= kMsPerDay) {
     ms -= kMsPerDay;
     days += value >= 0 ? 1 : -1;

@@ -26,15 +26,31 @@ uint32_t TDbfCursor::RecordAt(uint32_t position) const {
   if (FOrder) return (*FOrder)[position];
   // FDeleted[j] - j counts the live records before the j-th deleted one; every
   // deleted record with a count not above position lies before the answer.
+  const auto before = [this, position](size_t j) { return FDeleted[j] - j <= position; };
   size_t low = 0, high = FDeleted.size();
+  // A walk asks for the positions in turn: the answer for an earlier
+  // position is a start that the next is at most a step or two beyond. The
+  // entries appended since all lie beyond any position already answered.
+  if (position >= FHintPosition) {
+    low = FHintDeleted;
+    int steps = 0;
+    while (low < high && steps < 4 && before(low)) {
+      ++low;
+      ++steps;
+    }
+    // Found, unless a jump went further: the search below takes the rest.
+    if (low == high || !before(low)) high = low;
+  }
   while (low < high) {
     const size_t mid = (low + high) / 2;
-    if (FDeleted[mid] - mid <= position) {
+    if (before(mid)) {
       low = mid + 1;
     } else {
       high = mid;
     }
   }
+  FHintPosition = position;
+  FHintDeleted = low;
   return position + static_cast<uint32_t>(low);
 }
 

@@ -47,6 +47,9 @@ class TDbfCursor {
   // Deleted record indexes among the scanned ones, ascending: the memory a
   // cursor needs grows with the deleted records only.
   std::vector<uint32_t> FDeleted;
+  // The last position RecordAt answered, and the deleted records before it.
+  mutable uint32_t FHintPosition = 0;
+  mutable size_t FHintDeleted = 0;
   // The explicit order: four bytes per shown record.
   std::optional<std::vector<uint32_t>> FOrder;
 };

@@ -138,11 +138,17 @@ char* WriteLongNumber(char* to, int value, int width) {
 // Writes value (not negative) in at least width digits, zero-padded, at to,
 // which has kNumberRoom characters free. Returns the end of what it wrote.
 inline char* WriteNumber(char* to, int value, int width) {
-  // Days, months, hours, minutes and seconds: two digits at most.
+  // Days, months, hours, minutes and seconds: two digits at most. Both are
+  // written and the end moved on by one or two without a branch, since
+  // whether a month or an hour has one digit or two is a coin toss the
+  // processor would often guess wrong.
   if (value >= 0 && value < 100 && width <= 2) {
-    if (value >= 10 || width == 2) *to++ = static_cast<char>('0' + value / 10);
-    *to++ = static_cast<char>('0' + value % 10);
-    return to;
+    const int tens = value / 10;
+    const int ones = value % 10;
+    const int two = (value >= 10) | (width == 2);
+    to[0] = static_cast<char>('0' + ones + two * (tens - ones));
+    to[1] = static_cast<char>('0' + ones);
+    return to + 1 + two;
   }
   // Years of four digits.
   if (value >= 1000 && value < 10000 && width <= 4) {
@@ -428,18 +434,26 @@ std::string FormatDecimalGeneral(const TDecimal& value, const TRegionalSettings&
 }
 
 void AppendCurrencyGeneral(std::string& out, int64_t amount, const TRegionalSettings& settings) {
-  if (amount == 0) {
-    out.push_back('0');
-    return;
-  }
+  // At most 19 digits and four decimals: the general form is always
+  // positional, so the whole units and the decimals are written directly.
   const bool negative = amount < 0;
   const uint64_t magnitude =
       negative ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
-  char digits[24];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, magnitude);
-  const auto count = static_cast<size_t>(end - digits);
-  const int e = static_cast<int>(count) - 4;
-  AppendGeneralForm(out, negative, WithoutTrailingZeros({digits, count}), e, 19, settings);
+  const auto fraction = static_cast<uint32_t>(magnitude % 10000);
+  char whole[24];
+  char* end = whole;
+  if (negative) *end++ = '-';
+  end = std::to_chars(end, whole + sizeof whole, magnitude / 10000).ptr;
+  out.append(whole, end);
+  if (fraction == 0) return;
+  out += settings.DecimalSeparator;
+  const char decimals[4] = {
+      static_cast<char>('0' + fraction / 1000), static_cast<char>('0' + fraction / 100 % 10),
+      static_cast<char>('0' + fraction / 10 % 10), static_cast<char>('0' + fraction % 10)};
+  size_t count = 4;
+  while (decimals[count - 1] == '0')
+    --count;
+  out.append(decimals, count);
 }
 
 std::string FormatCurrencyGeneral(int64_t amount, const TRegionalSettings& settings) {
