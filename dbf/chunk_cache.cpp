@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
+
+#include "base/large_pages.h"
 
 namespace lumbra {
 
@@ -12,7 +15,50 @@ constexpr size_t kFirstSlots = 8;
 // size is read once.
 constexpr size_t kMaxCacheBytes = 256 << 20;
 
+// Powers of two, so that a chunk's slot is found by a mask: enough for every
+// chunk of bytes, up to kMaxCacheBytes.
+size_t MaxSlots(uint64_t bytes, size_t chunkBytes) {
+  const uint64_t chunks = (bytes + chunkBytes - 1) / chunkBytes;
+  return std::max<size_t>(kFirstSlots,
+                          static_cast<size_t>(std::min<uint64_t>(
+                              std::bit_ceil(chunks), std::bit_floor(kMaxCacheBytes / chunkBytes))));
+}
+
 }  // namespace
+
+TChunkFrames::TChunkFrames(size_t frameBytes, size_t expectedFrames)
+    : FFrameBytes(std::max<size_t>(1, frameBytes)),
+      FExpectedFrames(std::max<size_t>(1, expectedFrames)),
+      FFramesPerBlock(std::clamp<size_t>(kLargePageBytes / FFrameBytes, 1, FExpectedFrames)) {}
+
+TChunkFrames::~TChunkFrames() {
+  for (char* block : FBlocks)
+    std::free(block);
+}
+
+char* TChunkFrames::Take() {
+  if (!FFree.empty()) {
+    char* frame = FFree.back();
+    FFree.pop_back();
+    return frame;
+  }
+  if (FBlocks.empty() || FTakenFromLast == FFramesInLast) {
+    const size_t frames = FTaken < FExpectedFrames
+                              ? std::min(FFramesPerBlock, FExpectedFrames - FTaken)
+                              : FFramesPerBlock;
+    // The first block and a last one cut short are plain memory: a walk in
+    // file order uses a little of the first, and the last would leave part
+    // of a large page unused.
+    const bool large = !FBlocks.empty() && frames == FFramesPerBlock;
+    FBlocks.reserve(FBlocks.size() + 1);
+    auto* block = static_cast<char*>(AllocateMemory(frames * FFrameBytes, large));
+    FBlocks.push_back(block);
+    FFramesInLast = frames;
+    FTakenFromLast = 0;
+  }
+  ++FTaken;
+  return FBlocks.back() + FFrameBytes * FTakenFromLast++;
+}
 
 TChunkCache::TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact)
     : FFile(file),
@@ -20,13 +66,12 @@ TChunkCache::TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chun
       FEnd(std::max(start, end)),
       FChunkBytes(std::max<size_t>(1, chunkBytes)),
       FExact(exact),
-      FSlots(kFirstSlots) {
-  const uint64_t chunks = (FEnd - FStart + FChunkBytes - 1) / FChunkBytes;
-  // Powers of two, so that a chunk's slot is found by a mask.
-  FMaxSlots = std::max<size_t>(
-      kFirstSlots, static_cast<size_t>(std::min<uint64_t>(
-                       std::bit_ceil(chunks), std::bit_floor(kMaxCacheBytes / FChunkBytes))));
-}
+      FSlots(kFirstSlots),
+      FMaxSlots(MaxSlots(FEnd - FStart, FChunkBytes)),
+      // A frame holds a chunk, or all of a shorter file.
+      FFrames(static_cast<size_t>(std::min<uint64_t>(FChunkBytes, FEnd - FStart)),
+              static_cast<size_t>(std::min<uint64_t>(
+                  (FEnd - FStart + FChunkBytes - 1) / FChunkBytes, FMaxSlots))) {}
 
 std::string_view TChunkCache::Chunk(uint64_t number) {
   TSlot* slot = &FSlots[SlotOf(number)];
@@ -39,19 +84,24 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
     // there are slots would read much of the file twice before they suffice.
     // Slots cost little until a chunk is read into them.
     if (number != FNextChunk && ++FScatteredMisses > kFirstSlots && FSlots.size() < FMaxSlots) {
-      Grow();
+      GrowTo(2 * FSlots.size());
       slot = &FSlots[SlotOf(number)];
     }
     Load(*slot, number);
   }
-  return {slot->Bytes.get(), slot->Length};
+  return {slot->Bytes, slot->Length};
 }
 
-void TChunkCache::Grow() {
-  std::vector<TSlot> slots(std::min(2 * FSlots.size(), FMaxSlots));
+void TChunkCache::GrowTo(size_t count) {
+  if (count <= FSlots.size()) return;
+  std::vector<TSlot> slots(count);
   for (TSlot& slot : FSlots) {
-    TSlot& home = slots[slot.Number & (slots.size() - 1)];
-    if (slot.Number != UINT64_MAX && home.Number == UINT64_MAX) home = std::move(slot);
+    if (slot.Bytes == nullptr) continue;
+    if (slot.Number == UINT64_MAX) {
+      FFrames.Give(slot.Bytes);  // left empty by a failed read
+    } else {
+      slots[slot.Number & (slots.size() - 1)] = slot;
+    }
   }
   FSlots = std::move(slots);
   FScatteredMisses = 0;
@@ -62,14 +112,12 @@ void TChunkCache::Load(TSlot& slot, uint64_t number) {
   const uint64_t at = FStart + number * FChunkBytes;
   const auto length =
       at >= FEnd ? size_t{0} : static_cast<size_t>(std::min<uint64_t>(FChunkBytes, FEnd - at));
-  if (slot.Bytes == nullptr) {
-    slot.Bytes.reset(new char[std::min<uint64_t>(FChunkBytes, FEnd - FStart)]);
-  }
+  if (slot.Bytes == nullptr) slot.Bytes = FFrames.Take();
   if (FExact) {
-    ReadExactly(FFile, at, slot.Bytes.get(), length);
+    ReadExactly(FFile, at, slot.Bytes, length);
     slot.Length = length;
   } else {
-    slot.Length = FFile.ReadAt(at, slot.Bytes.get(), length);
+    slot.Length = FFile.ReadAt(at, slot.Bytes, length);
   }
   slot.Number = number;
   FNextChunk = number + 1;

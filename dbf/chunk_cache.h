@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +13,34 @@ namespace lumbra {
 // The size files are read in: few reads for a walk in file order, little read
 // in vain for a scattered one.
 constexpr size_t kChunkBytes = 64 * 1024;
+
+// The memory a cache reads chunks into: frames of one size, handed out from
+// blocks of about a large page (base/large_pages.h), so that a scattered walk
+// that fills hundreds of megabytes of frames does not pay a fault per 4 KiB.
+class TChunkFrames {
+ public:
+  // expectedFrames: as many as the file has chunks (up to the cache's
+  // bound); more can be taken (for chunks past the end), in blocks of the
+  // usual size.
+  TChunkFrames(size_t frameBytes, size_t expectedFrames);
+  ~TChunkFrames();
+  TChunkFrames(const TChunkFrames&) = delete;
+  TChunkFrames& operator=(const TChunkFrames&) = delete;
+
+  // A frame given back earlier, else a new one; throws std::bad_alloc.
+  char* Take();
+  void Give(char* frame) { FFree.push_back(frame); }
+
+ private:
+  size_t FFrameBytes;
+  size_t FExpectedFrames;
+  size_t FFramesPerBlock;
+  std::vector<char*> FBlocks;
+  size_t FFramesInLast = 0;   // frames the last block holds
+  size_t FTakenFromLast = 0;  // and has handed out
+  size_t FTaken = 0;          // frames handed out from every block
+  std::vector<char*> FFree;
+};
 
 class TChunkCache {
  public:
@@ -29,23 +56,28 @@ class TChunkCache {
   // data pointer): never reads, and leaves earlier views valid.
   std::string_view Cached(uint64_t number) const {
     const TSlot& slot = FSlots[SlotOf(number)];
-    return slot.Number == number ? std::string_view(slot.Bytes.get(), slot.Length)
-                                 : std::string_view();
+    return slot.Number == number ? std::string_view(slot.Bytes, slot.Length) : std::string_view();
   }
+  // Takes the most slots at once, for a caller about to read the file more
+  // than once or in a scattered order (a sort), so that each chunk is read
+  // once. Views returned earlier stay valid.
+  void GrowToMost() { GrowTo(FMaxSlots); }
 
  private:
   struct TSlot {
     uint64_t Number = UINT64_MAX;  // none
-    // Room for a chunk (or for all of a shorter file), allocated on the
-    // first read and never cleared: the read fills what is used.
-    std::unique_ptr<char[]> Bytes;
+    // A frame, taken on the first read and never cleared: the read fills
+    // what is used.
+    char* Bytes = nullptr;
     size_t Length = 0;
   };
   // The slots are a power of two in number.
   size_t SlotOf(uint64_t number) const { return number & (FSlots.size() - 1); }
   void Load(TSlot& slot, uint64_t number);
-  // Doubles the slots, keeping the chunks they hold.
-  void Grow();
+  // Takes count slots (a power of two, more than now), keeping the chunks
+  // held: with the slot found by the chunk number's low bits, none of them
+  // is displaced.
+  void GrowTo(size_t count);
 
   FileIo& FFile;
   uint64_t FStart;
@@ -54,6 +86,10 @@ class TChunkCache {
   bool FExact;
   std::vector<TSlot> FSlots;
   size_t FMaxSlots;
+  // Every slot's frame comes from here. A slot left empty by a failed read
+  // gives its frame back when the slots grow: there are never more frames
+  // than slots.
+  TChunkFrames FFrames;
   uint64_t FNextChunk = 0;  // the chunk after the last one read
   size_t FScatteredMisses = 0;
 };
