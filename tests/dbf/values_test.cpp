@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/value_decoder.h"
 #include "tests/support/dbf_builder.h"
 #include "tests/support/read_back.h"
 
@@ -299,6 +300,29 @@ TEST(Level7Values, HarbourTimestampOutsideLevel7IsJulian) {
 
 TEST(OtherValues, UnknownTypeGivesItsBytes) {
   ExpectDecoded({"ODD", 'Z', 3}, {{"raw", Raw("ABC"), "bytes 414243"}}, 0x03);
+}
+
+TEST(MemoPointers, ReadAsTheirWritersLeaveThem) {
+  struct TPointer {
+    std::string Bytes;
+    bool Ok;
+    uint64_t Block;
+  };
+  const TPointer cases[] = {
+      {"          ", true, 0},          {std::string(10, '\0'), true, 0},
+      {"      1234", true, 1234},       {"0000000042", true, 42},
+      {"9999999999", true, 9999999999}, {"1234      ", true, 1234},
+      {"   12\0\0\0\0\0", true, 12},    {"    12 345", true, 12345},
+      {"     12x45", false, 0},         {"-000000001", false, 0},
+      {"99999999999", false, 0},        {std::string("\x10\x00\x00\x01", 4), true, 0x01000010},
+  };
+  for (const TPointer& c : cases) {
+    uint64_t block = UINT64_MAX;
+    EXPECT_EQ(DecodeMemoPointer(c.Bytes, block), c.Ok) << c.Bytes;
+    if (c.Ok) {
+      EXPECT_EQ(block, c.Block) << c.Bytes;
+    }
+  }
 }
 
 }  // namespace
