@@ -84,7 +84,7 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
     // there are slots would read much of the file twice before they suffice.
     // Slots cost little until a chunk is read into them.
     if (number != FNextChunk && ++FScatteredMisses > kFirstSlots && FSlots.size() < FMaxSlots) {
-      GrowTo(2 * FSlots.size());
+      Grow();
       slot = &FSlots[SlotOf(number)];
     }
     Load(*slot, number);
@@ -92,9 +92,8 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
   return {slot->Bytes, slot->Length};
 }
 
-void TChunkCache::GrowTo(size_t count) {
-  if (count <= FSlots.size()) return;
-  std::vector<TSlot> slots(count);
+void TChunkCache::Grow() {
+  std::vector<TSlot> slots(2 * FSlots.size());
   for (TSlot& slot : FSlots) {
     if (slot.Bytes == nullptr) continue;
     if (slot.Number == UINT64_MAX) {

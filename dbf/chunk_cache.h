@@ -58,10 +58,6 @@ class TChunkCache {
     const TSlot& slot = FSlots[SlotOf(number)];
     return slot.Number == number ? std::string_view(slot.Bytes, slot.Length) : std::string_view();
   }
-  // Takes the most slots at once, for a caller about to read the file more
-  // than once or in a scattered order (a sort), so that each chunk is read
-  // once. Views returned earlier stay valid.
-  void GrowToMost() { GrowTo(FMaxSlots); }
 
  private:
   struct TSlot {
@@ -74,10 +70,9 @@ class TChunkCache {
   // The slots are a power of two in number.
   size_t SlotOf(uint64_t number) const { return number & (FSlots.size() - 1); }
   void Load(TSlot& slot, uint64_t number);
-  // Takes count slots (a power of two, more than now), keeping the chunks
-  // held: with the slot found by the chunk number's low bits, none of them
-  // is displaced.
-  void GrowTo(size_t count);
+  // Doubles the slots, keeping the chunks held: with the slot found by the
+  // chunk number's low bits, none of them is displaced.
+  void Grow();
 
   FileIo& FFile;
   uint64_t FStart;

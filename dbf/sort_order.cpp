@@ -271,9 +271,6 @@ std::vector<uint32_t> SortedRecords(TDbfCursor& cursor, const std::vector<uint32
                                     const std::vector<TSortKey>& keys,
                                     const TCollation& collation) {
   TDbfTable& table = cursor.Table();
-  // The records are read to count them, again for their keys, and then in
-  // the sorted order.
-  table.ExpectScatteredReads();
   const uint32_t count =
       records != nullptr ? static_cast<uint32_t>(records->size()) : cursor.Count();
   std::vector<TColumnKeys> columns;

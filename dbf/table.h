@@ -56,10 +56,6 @@ class TDbfTable {
     return RecordInNewChunk(index);
   }
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
-  // For a caller about to read the records more than once or in a scattered
-  // order (a sort): they are then read from the file once, as far as the
-  // record cache's bound allows. Record bytes returned earlier stay valid.
-  void ExpectScatteredReads() { FChunks->GrowToMost(); }
   // Asks the processor to bring record index toward its caches when the
   // record's chunk is held, and with memos, the start of the memos of a
   // record whose bytes are at hand: for a walk that knows which records come

@@ -64,25 +64,6 @@ TEST(ChunkCache, AScatteredWalkReadsEachChunkAboutOnce) {
   EXPECT_LE(file.Reads, static_cast<int>(kChunks + kChunks / 4));
 }
 
-TEST(ChunkCache, TakingTheMostSlotsReadsTheFileOnceForEveryWalk) {
-  // As a sort does: a walk to count, one for the keys, then the sorted order.
-  TCountingFile file(kChunks * kChunk);
-  TChunkCache cache(file, 0, file.Size(), kChunk, false);
-  const std::string_view first = cache.Chunk(0);
-  cache.GrowToMost();
-  EXPECT_EQ(static_cast<unsigned char>(first[5]), 5) << "a view from before stays valid";
-  for (int walk = 0; walk < 2; ++walk) {
-    for (uint64_t n = 0; n < kChunks; ++n)
-      ASSERT_EQ(static_cast<unsigned char>(cache.Chunk(n)[3]), (n * kChunk + 3) % 251);
-  }
-  std::vector<uint64_t> order(kChunks);
-  std::iota(order.begin(), order.end(), 0);
-  std::shuffle(order.begin(), order.end(), std::mt19937(9));
-  for (const uint64_t n : order)
-    ASSERT_EQ(static_cast<unsigned char>(cache.Chunk(n)[9]), (n * kChunk + 9) % 251);
-  EXPECT_EQ(file.Reads, static_cast<int>(kChunks));
-}
-
 TEST(ChunkCache, ChunksPastTheEndAreEmptyAmongTheOthers) {
   // Damaged memo pointers ask for chunks the file does not have: they take
   // frames beyond those the file's own chunks need, and no chunk is mixed up.
