@@ -7,8 +7,8 @@ namespace lumbra {
 
 namespace {
 
-constexpr size_t kBlockSize = kLargePageBytes;  // of the arena
-constexpr size_t kSmallSize = 64;               // slots of a new index
+constexpr size_t kBlockSize = 1 << 20;  // of the arena
+constexpr size_t kSmallSize = 64;       // slots of a new index
 constexpr size_t kGatherTexts = 512;
 constexpr size_t kGatherBytes = 64 << 10;
 // How many texts ahead of the one counted its slot is fetched: enough for
@@ -52,8 +52,8 @@ std::string_view TDistinctTexts::TArena::Store(std::string_view text) {
     ++FBlock;
   if (FBlock == FBlocks.size()) {
     const size_t size = std::max(kBlockSize, text.size());
-    // A column of few texts fills little of its first block.
-    FBlocks.push_back(AllocateArray<char>(size, !FBlocks.empty()));
+    // Written before it is read: no need to clear it.
+    FBlocks.push_back(std::make_unique_for_overwrite<char[]>(size));
     FSizes.push_back(size);
     FUsed = 0;
   }
@@ -111,7 +111,7 @@ void TDistinctTexts::TIndex::Place(TSlot slot) {
 void TDistinctTexts::TIndex::Grow() {
   // The old table is let go at once: the counters of every column live
   // together, and a spare table each would add half again to their indexes.
-  std::vector<TSlot, TLargePageAllocator<TSlot>> old(std::max(kSmallSize, 2 * FSlots.size()));
+  std::vector<TSlot> old(std::max(kSmallSize, 2 * FSlots.size()));
   FSlots.swap(old);
   // Slots stand in the order of their hashes, so this writes the new table
   // from start to end instead of all over it.
@@ -300,8 +300,7 @@ void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bo
 
 uint32_t TDistinctTexts::NewEntry(std::string_view stored) {
   if (FEntryCount / kChunkEntries == FEntryChunks.size()) {
-    // A column of few texts fills little of its first chunk.
-    FEntryChunks.push_back(AllocateArray<TEntry>(kChunkEntries, !FEntryChunks.empty()));
+    FEntryChunks.push_back(std::make_unique_for_overwrite<TEntry[]>(kChunkEntries));
   }
   Entry(FEntryCount) = TEntry{stored.data(), static_cast<uint32_t>(stored.size()), 1};
   return FEntryCount++;

@@ -18,7 +18,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/large_pages.h"
 #include "dbf/collation.h"
 
 namespace lumbra {
@@ -55,7 +54,7 @@ class TDistinctTexts {
     void Clear();
 
    private:
-    std::vector<std::unique_ptr<char[], TFreeMemory>> FBlocks;
+    std::vector<std::unique_ptr<char[]>> FBlocks;
     std::vector<size_t> FSizes;
     size_t FBlock = 0;  // the block being filled
     size_t FUsed = 0;   // bytes used in it
@@ -90,7 +89,7 @@ class TDistinctTexts {
     size_t Home(uint32_t hash) const;
     void Place(TSlot slot);
     void Grow();
-    std::vector<TSlot, TLargePageAllocator<TSlot>> FSlots;
+    std::vector<TSlot> FSlots;
     size_t FUsed = 0;
   };
 
@@ -131,7 +130,7 @@ class TDistinctTexts {
   const TCollation::TWideStandIns& FWideStandIns;
   // Entries are kept in chunks that never move: a growing array would leave
   // the pages of its earlier copies behind.
-  static constexpr uint32_t kChunkEntries = 1 << 17;  // a large page of entries
+  static constexpr uint32_t kChunkEntries = 1 << 16;
 
   // Plain bytes to their lower case; 0 for every byte that is not plain.
   std::array<char, 256> FFold{};
@@ -145,7 +144,7 @@ class TDistinctTexts {
   std::string FScratch;  // a stored text's lower-case form, to compare
   std::vector<uint32_t> FGatheredEnds;
   TArena FArena;
-  std::vector<std::unique_ptr<TEntry[], TFreeMemory>> FEntryChunks;
+  std::vector<std::unique_ptr<TEntry[]>> FEntryChunks;
   uint32_t FEntryCount = 0;
   std::vector<std::string_view> FKeys;  // per entry, once keyed
   std::vector<TSpelling> FSpellings;

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
-
-#include "base/large_pages.h"
 
 namespace lumbra {
 
 namespace {
 
 constexpr size_t kFirstSlots = 8;
+// Frames come in blocks of this size: a walk in file order writes a little of
+// the first, and memory not yet written costs nothing.
+constexpr size_t kFrameBlockBytes = 2 << 20;
 // The most a cache may hold: a file visited in a scattered order up to this
 // size is read once.
 constexpr size_t kMaxCacheBytes = 256 << 20;
@@ -29,12 +29,7 @@ size_t MaxSlots(uint64_t bytes, size_t chunkBytes) {
 TChunkFrames::TChunkFrames(size_t frameBytes, size_t expectedFrames)
     : FFrameBytes(std::max<size_t>(1, frameBytes)),
       FExpectedFrames(std::max<size_t>(1, expectedFrames)),
-      FFramesPerBlock(std::clamp<size_t>(kLargePageBytes / FFrameBytes, 1, FExpectedFrames)) {}
-
-TChunkFrames::~TChunkFrames() {
-  for (char* block : FBlocks)
-    std::free(block);
-}
+      FFramesPerBlock(std::clamp<size_t>(kFrameBlockBytes / FFrameBytes, 1, FExpectedFrames)) {}
 
 char* TChunkFrames::Take() {
   if (!FFree.empty()) {
@@ -46,18 +41,13 @@ char* TChunkFrames::Take() {
     const size_t frames = FTaken < FExpectedFrames
                               ? std::min(FFramesPerBlock, FExpectedFrames - FTaken)
                               : FFramesPerBlock;
-    // The first block and a last one cut short are plain memory: a walk in
-    // file order uses a little of the first, and the last would leave part
-    // of a large page unused.
-    const bool large = !FBlocks.empty() && frames == FFramesPerBlock;
-    FBlocks.reserve(FBlocks.size() + 1);
-    auto* block = static_cast<char*>(AllocateMemory(frames * FFrameBytes, large));
-    FBlocks.push_back(block);
+    // Each frame is filled by a read before it is used.
+    FBlocks.push_back(std::make_unique_for_overwrite<char[]>(frames * FFrameBytes));
     FFramesInLast = frames;
     FTakenFromLast = 0;
   }
   ++FTaken;
-  return FBlocks.back() + FFrameBytes * FTakenFromLast++;
+  return FBlocks.back().get() + FFrameBytes * FTakenFromLast++;
 }
 
 TChunkCache::TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact)

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -15,17 +16,14 @@ namespace lumbra {
 constexpr size_t kChunkBytes = 64 * 1024;
 
 // The memory a cache reads chunks into: frames of one size, handed out from
-// blocks of about a large page (base/large_pages.h), so that a scattered walk
-// that fills hundreds of megabytes of frames does not pay a fault per 4 KiB.
+// blocks of two megabytes, so that a scattered walk that fills hundreds of
+// megabytes of frames makes few allocations.
 class TChunkFrames {
  public:
   // expectedFrames: as many as the file has chunks (up to the cache's
   // bound); more can be taken (for chunks past the end), in blocks of the
   // usual size.
   TChunkFrames(size_t frameBytes, size_t expectedFrames);
-  ~TChunkFrames();
-  TChunkFrames(const TChunkFrames&) = delete;
-  TChunkFrames& operator=(const TChunkFrames&) = delete;
 
   // A frame given back earlier, else a new one; throws std::bad_alloc.
   char* Take();
@@ -35,7 +33,7 @@ class TChunkFrames {
   size_t FFrameBytes;
   size_t FExpectedFrames;
   size_t FFramesPerBlock;
-  std::vector<char*> FBlocks;
+  std::vector<std::unique_ptr<char[]>> FBlocks;
   size_t FFramesInLast = 0;   // frames the last block holds
   size_t FTakenFromLast = 0;  // and has handed out
   size_t FTaken = 0;          // frames handed out from every block
