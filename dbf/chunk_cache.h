@@ -15,31 +15,6 @@ namespace lumbra {
 // in vain for a scattered one.
 constexpr size_t kChunkBytes = 64 * 1024;
 
-// The memory a cache reads chunks into: frames of one size, handed out from
-// blocks of two megabytes, so that a scattered walk that fills hundreds of
-// megabytes of frames makes few allocations.
-class TChunkFrames {
- public:
-  // expectedFrames: as many as the file has chunks (up to the cache's
-  // bound); more can be taken (for chunks past the end), in blocks of the
-  // usual size.
-  TChunkFrames(size_t frameBytes, size_t expectedFrames);
-
-  // A frame given back earlier, else a new one; throws std::bad_alloc.
-  char* Take();
-  void Give(char* frame) { FFree.push_back(frame); }
-
- private:
-  size_t FFrameBytes;
-  size_t FExpectedFrames;
-  size_t FFramesPerBlock;
-  std::vector<std::unique_ptr<char[]>> FBlocks;
-  size_t FFramesInLast = 0;   // frames the last block holds
-  size_t FTakenFromLast = 0;  // and has handed out
-  size_t FTaken = 0;          // frames handed out from every block
-  std::vector<char*> FFree;
-};
-
 class TChunkCache {
  public:
   // Chunks of chunkBytes from offset start up to offset end of file, which
@@ -54,22 +29,22 @@ class TChunkCache {
   // data pointer): never reads, and leaves earlier views valid.
   std::string_view Cached(uint64_t number) const {
     const TSlot& slot = FSlots[SlotOf(number)];
-    return slot.Number == number ? std::string_view(slot.Bytes, slot.Length) : std::string_view();
+    return slot.Number == number ? std::string_view(slot.Bytes.get(), slot.Length)
+                                 : std::string_view();
   }
 
  private:
   struct TSlot {
     uint64_t Number = UINT64_MAX;  // none
-    // A frame, taken on the first read and never cleared: the read fills
-    // what is used.
-    char* Bytes = nullptr;
+    // Room for a chunk (or for all of a shorter file), allocated on the
+    // first read and never cleared: the read fills what is used.
+    std::unique_ptr<char[]> Bytes;
     size_t Length = 0;
   };
   // The slots are a power of two in number.
   size_t SlotOf(uint64_t number) const { return number & (FSlots.size() - 1); }
   void Load(TSlot& slot, uint64_t number);
-  // Doubles the slots, keeping the chunks held: with the slot found by the
-  // chunk number's low bits, none of them is displaced.
+  // Doubles the slots, keeping the chunks they hold.
   void Grow();
 
   FileIo& FFile;
@@ -79,10 +54,6 @@ class TChunkCache {
   bool FExact;
   std::vector<TSlot> FSlots;
   size_t FMaxSlots;
-  // Every slot's frame comes from here. A slot left empty by a failed read
-  // gives its frame back when the slots grow: there are never more frames
-  // than slots.
-  TChunkFrames FFrames;
   uint64_t FNextChunk = 0;  // the chunk after the last one read
   size_t FScatteredMisses = 0;
 };
