@@ -48,10 +48,10 @@ std::string_view TChunkCache::Chunk(uint64_t number) {
 }
 
 void TChunkCache::Grow() {
-  std::vector<TSlot> slots(std::min(2 * FSlots.size(), FMaxSlots));
+  std::vector<TSlot> slots(2 * FSlots.size());
+  // A slot left empty by a failed read lets its room go.
   for (TSlot& slot : FSlots) {
-    TSlot& home = slots[slot.Number & (slots.size() - 1)];
-    if (slot.Number != UINT64_MAX && home.Number == UINT64_MAX) home = std::move(slot);
+    if (slot.Number != UINT64_MAX) slots[slot.Number & (slots.size() - 1)] = std::move(slot);
   }
   FSlots = std::move(slots);
   FScatteredMisses = 0;
@@ -63,7 +63,8 @@ void TChunkCache::Load(TSlot& slot, uint64_t number) {
   const auto length =
       at >= FEnd ? size_t{0} : static_cast<size_t>(std::min<uint64_t>(FChunkBytes, FEnd - at));
   if (slot.Bytes == nullptr) {
-    slot.Bytes.reset(new char[std::min<uint64_t>(FChunkBytes, FEnd - FStart)]);
+    slot.Bytes = std::make_unique_for_overwrite<char[]>(
+        static_cast<size_t>(std::min<uint64_t>(FChunkBytes, FEnd - FStart)));
   }
   if (FExact) {
     ReadExactly(FFile, at, slot.Bytes.get(), length);

@@ -44,7 +44,8 @@ class TChunkCache {
   // The slots are a power of two in number.
   size_t SlotOf(uint64_t number) const { return number & (FSlots.size() - 1); }
   void Load(TSlot& slot, uint64_t number);
-  // Doubles the slots, keeping the chunks they hold.
+  // Doubles the slots, keeping the chunks held: with the slot found by the
+  // chunk number's low bits, none of them is displaced.
   void Grow();
 
   FileIo& FFile;
