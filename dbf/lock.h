@@ -5,8 +5,10 @@
 // see each other; an OFD lock, unlike a classic POSIX one, is not dropped
 // when this process closes some other descriptor of the same file.
 //
-// Ordinary read-only opens take no lock: readers never block each other, and
-// a writer that replaces files by rename never changes what a reader has open.
+// Ordinary read-only opens take no lock: readers never block each other. A
+// reader may see DELETE FROM's flags appear in a table it has open, as they
+// are written in place (as every xBase program writes them); PACK replaces
+// files by rename, which never changes what a reader has open.
 #pragma once
 
 #include <cstdint>

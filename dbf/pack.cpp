@@ -74,10 +74,11 @@ struct TTableState {
   uint32_t Live = 0;   // live records among them, when counted
 };
 
-// Calls visit(bytes, records) for consecutive runs of the first count records,
-// until it returns false. The bytes are the caller's to change.
+// Calls visit(first, bytes, records) for consecutive runs of the first count
+// records, first being the run's first record, until it returns false. The
+// bytes are the caller's to change.
 void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
-                      const std::function<bool(char*, uint32_t)>& visit) {
+                      const std::function<bool(uint32_t, char*, uint32_t)>& visit) {
   const uint32_t perRun =
       static_cast<uint32_t>(std::max<size_t>(1, kCopyBytes / header.RecordLength));
   std::string bytes;
@@ -86,13 +87,13 @@ void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
     bytes.resize(size_t{n} * header.RecordLength);
     ReadExactly(file, header.HeaderLength + uint64_t{first} * header.RecordLength, bytes.data(),
                 bytes.size());
-    if (!visit(bytes.data(), n)) return;
+    if (!visit(first, bytes.data(), n)) return;
   }
 }
 
 uint32_t CountLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
   uint32_t live = 0;
-  ForEachRecordRun(file, header, count, [&](const char* run, uint32_t n) {
+  ForEachRecordRun(file, header, count, [&](uint32_t, const char* run, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) {
       if (static_cast<uint8_t>(run[size_t{i} * header.RecordLength]) != kDeletedFlag) ++live;
     }
@@ -105,7 +106,7 @@ uint32_t CountLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
 // first live one.
 bool AnyLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
   bool any = false;
-  ForEachRecordRun(file, header, count, [&](const char* run, uint32_t n) {
+  ForEachRecordRun(file, header, count, [&](uint32_t, const char* run, uint32_t n) {
     for (uint32_t i = 0; i < n && !any; ++i)
       any = static_cast<uint8_t>(run[size_t{i} * header.RecordLength]) != kDeletedFlag;
     return !any;
@@ -202,7 +203,7 @@ std::string TemporaryPrefix(const std::string& target) {
 }
 constexpr size_t kTemporarySuffix = 6;  // the random part of the name
 
-// Removes what a DELETE or PACK killed on its way left beside target. Its
+// Removes the temporaries a writer killed on its way left beside target. Its
 // writer held the lock this process holds now, so none is being written.
 void RemoveLeftovers(PackIo& io, const std::string& target) {
   const std::string folder = FolderOf(target);
@@ -316,6 +317,39 @@ void CheckIndex(TLockedFile& file, const TCdxIndex& old) {
   }
 }
 
+// Rewrites in place the flags of the first count records to what
+// rule(record, flag) gives for each, a run of records at a time; a run in
+// which no flag changes is not written. The first run goes out in one write
+// together with head, the table's new first HeaderLength bytes, so a table of
+// one run changes in one step. `reached` ends as the number of records whose
+// run was written, or was being written when a write failed. Only flags
+// change: a crash part way leaves every record with all of its data.
+template <typename TRule>
+void RewriteFlags(TLockedFile& file, PackIo& io, const TDbfHeader& h, const std::string& head,
+                  uint32_t count, uint32_t& reached, const TRule& rule) {
+  std::string out;
+  ForEachRecordRun(file, h, count, [&](uint32_t first, char* run, uint32_t n) {
+    bool changed = first == 0;
+    for (uint32_t i = 0; i < n; ++i) {
+      char& flag = run[size_t{i} * h.RecordLength];
+      const char now = rule(first + i, flag);
+      changed |= now != flag;
+      flag = now;
+    }
+    reached = first + n;
+    if (!changed) return true;
+    const size_t length = size_t{n} * h.RecordLength;
+    if (first == 0) {
+      out.assign(head).append(run, length);
+      io.WriteAt(file.Descriptor(), file.Name(), 0, out.data(), out.size());
+    } else {
+      io.WriteAt(file.Descriptor(), file.Name(), h.HeaderLength + uint64_t{first} * h.RecordLength,
+                 run, length);
+    }
+    return true;
+  });
+}
+
 PosixPackIo& RealFileSystem() {
   static PosixPackIo io;
   return io;
@@ -349,39 +383,32 @@ void DeleteAllRecords(TTableLock& lock, PackIo& io) {
   RequireSingleLink(file.Name(), lock.File(TTablePart::Index));
 
   const TDbfHeader& h = old.Header;
-  // A copy with every flag set replaces the table in one rename: a crash
-  // leaves all records live or all deleted, never some of each.
-  std::optional<TTemporary> table;
+  std::string head = old.HeaderBytes;
+  const std::array<uint8_t, 3> date = TodaysDate(h);
+  std::memcpy(head.data() + 1, date.data(), date.size());
+  // The flags found, to put back should a write fail.
+  std::string flags(old.Count, '\0');
+  uint32_t reached = 0;
   try {
-    table.emplace(io, lock.Files().Table);
-    std::string head = old.HeaderBytes;
-    const std::array<uint8_t, 3> date = TodaysDate(h);
-    std::memcpy(head.data() + 1, date.data(), date.size());
-    table->Write(0, head);
-    uint64_t offset = h.HeaderLength;
-    ForEachRecordRun(file, h, old.Count, [&](char* run, uint32_t n) {
-      for (uint32_t i = 0; i < n; ++i)
-        run[size_t{i} * h.RecordLength] = static_cast<char>(kDeletedFlag);
-      const std::string_view bytes(run, size_t{n} * h.RecordLength);
-      table->Write(offset, bytes);
-      offset += bytes.size();
-      return true;
+    RewriteFlags(file, io, h, head, old.Count, reached, [&](uint32_t record, char flag) {
+      flags[record] = flag;
+      return static_cast<char>(kDeletedFlag);
     });
-    CopyBytes(file, *table, offset, old.Size);
-    table->Finish(StatOf(file));
-    CheckTable(table->File(), old, old.Size, h.RecordCount, old.Count, 0);
-    io.SyncFolder(FolderOf(lock.Files().Table));
-    table->PutInPlace(lock, TTablePart::Table);
+    io.Sync(file.Descriptor(), file.Name());
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + lock.Files().Table +
-                    "': DELETE failed, nothing was changed: " + e.Message());
-  }
-  try {
-    table->Settle();
-  } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + lock.Files().Table +
-                    "': its records were deleted, but the change may not have reached the disk: " +
-                    e.Message());
+    const std::string& table = lock.Files().Table;
+    try {
+      uint32_t restored = 0;
+      RewriteFlags(file, io, h, old.HeaderBytes, reached, restored,
+                   [&](uint32_t record, char) { return flags[record]; });
+      io.Sync(file.Descriptor(), file.Name());
+    } catch (const EDbfError& again) {
+      throw EDbfError("Table '" + table +
+                      "': DELETE failed part way and its records could not all be marked back (" +
+                      again.Message() +
+                      "); some may be left deleted, with every byte of their data: " + e.Message());
+    }
+    throw EDbfError("Table '" + table + "': DELETE failed, nothing was changed: " + e.Message());
   }
 }
 
@@ -422,19 +449,20 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
     std::string out;
     // With no live record there is nothing to copy: an emptied table is
     // not read again.
-    ForEachRecordRun(file, h, old.Live == 0 ? 0 : old.Count, [&](const char* run, uint32_t n) {
-      for (uint32_t i = 0; i < n; ++i) {
-        const char* record = run + size_t{i} * h.RecordLength;
-        if (static_cast<uint8_t>(record[0]) == kDeletedFlag) continue;
-        out.append(record, h.RecordLength);
-        ++kept;
-      }
-      if (out.empty()) return true;
-      table->Write(offset, out);
-      offset += out.size();
-      out.clear();
-      return true;
-    });
+    ForEachRecordRun(file, h, old.Live == 0 ? 0 : old.Count,
+                     [&](uint32_t, const char* run, uint32_t n) {
+                       for (uint32_t i = 0; i < n; ++i) {
+                         const char* record = run + size_t{i} * h.RecordLength;
+                         if (static_cast<uint8_t>(record[0]) == kDeletedFlag) continue;
+                         out.append(record, h.RecordLength);
+                         ++kept;
+                       }
+                       if (out.empty()) return true;
+                       table->Write(offset, out);
+                       offset += out.size();
+                       out.clear();
+                       return true;
+                     });
     if (kept != old.Live) throw EDbfError("the table changed while it was being packed");
     table->Write(offset, std::string(1, static_cast<char>(kEndOfFile)));
     table->Finish(StatOf(file));

@@ -1,12 +1,14 @@
 // DELETE FROM and PACK on disk (dbf-format.md section 8), on a table this
 // process holds locked.
 //
-// Nothing is changed in place. Each new file is written beside the one it
-// replaces under a temporary name, flushed to the disk, read back and checked,
-// and only then renamed over the old one, with the folder flushed after every
-// rename. So at every instant the files on disk form a set that opens and
-// reads correctly, and a failure before the first rename leaves every
-// original as it was (the temporaries are removed).
+// DELETE FROM marks the deletion flags in place: it needs no room on the
+// disk and changes no byte but the flags and the date. PACK changes nothing
+// in place: each new file is written beside the one it replaces under a
+// temporary name, flushed to the disk, read back and checked, and only then
+// renamed over the old one, with the folder flushed after every rename. So at
+// every instant the files on disk form a set that opens and reads correctly,
+// and a failure before the first rename leaves every original as it was (the
+// temporaries are removed).
 #pragma once
 
 #include <array>
@@ -29,7 +31,11 @@ std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int 
 // index stay as they are. Does nothing when no live record is left.
 // Refuses, before changing anything, a table that PackTable could not then
 // pack empty (see there), so that the two together either empty the table or
-// leave it untouched. Throws EDbfError.
+// leave it untouched. The flags are written a run of records at a time, the
+// first run together with the header, and flushed; when a write or the flush
+// fails, the flags already written are put back as they were. A crash part
+// way through a table of several runs leaves its first records deleted and
+// the others as they were, with all their bytes. Throws EDbfError.
 void DeleteAllRecords(TTableLock& lock, PackIo& io);
 void DeleteAllRecords(TTableLock& lock);
 

@@ -30,7 +30,8 @@ class TFaultyIo : public PosixPackIo {
  public:
   enum class TFault { Fail, Kill };
 
-  size_t FailAt = 0;  // 1-based step; 0 never
+  size_t FailAt = 0;       // 1-based step; 0 never
+  size_t FailAgainAt = 0;  // a later step that fails too; 0 never
   TFault Fault = TFault::Fail;
   int Error = EIO;
   std::vector<std::string> Steps;
@@ -65,7 +66,7 @@ class TFaultyIo : public PosixPackIo {
  private:
   void Step(const std::string& what, const std::string& path) {
     Steps.push_back(what);
-    if (Steps.size() != FailAt) return;
+    if (Steps.size() != FailAt && Steps.size() != FailAgainAt) return;
     if (Fault == TFault::Kill) ::raise(SIGKILL);
     throw EDbfError("Cannot " + what + " '" + path + "': " + std::strerror(Error));
   }
@@ -221,50 +222,189 @@ TEST_F(PackFaultsTest, AProcessKilledAtAnyStepLeavesAllTheRecordsOrNone) {
   EXPECT_EQ(sawRecords, (std::set<size_t>{0, FRows.size()}));
 }
 
-// A real limit on the file size, as a full disk: each command fails on its
-// first write past the limit and leaves the table as it was.
+// A real limit on the file size, as a full disk: PACK fails on its first
+// write past the limit and leaves the table as it was.
 TEST(PackDiskFull, AFailedWriteLeavesTheOriginalsAndNoTemporaries) {
-  struct TCase {
-    const char* Case;
-    bool DeleteFirst;  // else PACK of a table with every other record deleted
-  };
-  for (const TCase c : {TCase{"DELETE FROM", true}, TCase{"PACK", false}}) {
-    SCOPED_TRACE(c.Case);
-    TTempFolder folder;
-    std::vector<TRow> rows = SampleRows(600);
-    for (size_t i = 0; i < rows.size(); i += 2)
-      rows[i].Deleted = true;
-    WriteTable(folder.Path(), "t", rows, {.Memo = true, .Index = false});
-    const std::string table0 = ReadBytes(folder / "t.dbf");
-    const std::string memo0 = ReadBytes(folder / "t.fpt");
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      const struct rlimit limit = {4096, 4096};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-      try {
-        TTableLock lock(folder / "t.dbf");
-        if (c.DeleteFirst) {
-          DeleteAllRecords(lock);
-        } else {
-          PackTable(lock);
-        }
-      } catch (const EDbfError& e) {
-        const bool expected = e.Message().find(std::strerror(EFBIG)) != std::string::npos &&
-                              e.Message().find("nothing was changed") != std::string::npos;
-        ::_exit(expected ? 3 : 4);
-      }
-      ::_exit(0);
+  TTempFolder folder;
+  std::vector<TRow> rows = SampleRows(600);
+  for (size_t i = 0; i < rows.size(); i += 2)
+    rows[i].Deleted = true;
+  WriteTable(folder.Path(), "t", rows, {.Memo = true, .Index = false});
+  const std::string table0 = ReadBytes(folder / "t.dbf");
+  const std::string memo0 = ReadBytes(folder / "t.fpt");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      TTableLock lock(folder / "t.dbf");
+      PackTable(lock);
+    } catch (const EDbfError& e) {
+      const bool expected = e.Message().find(std::strerror(EFBIG)) != std::string::npos &&
+                            e.Message().find("nothing was changed") != std::string::npos;
+      ::_exit(expected ? 3 : 4);
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_EQ(ReadBytes(folder / "t.dbf"), table0);
-    EXPECT_EQ(ReadBytes(folder / "t.fpt"), memo0);
-    EXPECT_TRUE(Leftovers(folder).empty());
+    ::_exit(0);
   }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_EQ(ReadBytes(folder / "t.dbf"), table0);
+  EXPECT_EQ(ReadBytes(folder / "t.fpt"), memo0);
+  EXPECT_TRUE(Leftovers(folder).empty());
+}
+
+// DELETE FROM writes nothing past the end of the table, so a disk without a
+// free block still lets it mark every record.
+TEST(PackDiskFull, DeleteNeedsNoRoomBeyondTheTable) {
+  TTempFolder folder;
+  WriteTable(folder.Path(), "t", SampleRows(600), {.Memo = true, .Index = false});
+  const std::string table0 = ReadBytes(folder / "t.dbf");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlim_t size = table0.size();
+    const struct rlimit limit = {size, size};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      TTableLock lock(folder / "t.dbf");
+      DeleteAllRecords(lock);
+    } catch (const EDbfError&) {
+      ::_exit(4);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(folder / "t.dbf").size(), table0.size());
+  EXPECT_TRUE(VisibleRows(folder / "t.dbf").empty());
+}
+
+// A table of several runs of records, whose flags DELETE FROM marks in place
+// one run after the other.
+class PackLargeTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (size_t i = 0; i < 200000; ++i)
+      FRows.push_back({static_cast<int>(i % 10000), "row" + std::to_string(i),
+                       i % 1000 == 0 ? "note " + std::to_string(i) : ""});
+    FRows[1].Deleted = true;
+    WriteTable(FFolder.Path(), "t", FRows, {.Memo = true, .Index = false});
+    FTable0 = ReadBytes(FFolder / "t.dbf");
+    FMemo0 = ReadBytes(FFolder / "t.fpt");
+    TTempFolder dry;
+    WriteTable(dry.Path(), "t", FRows, {.Memo = true, .Index = false});
+    TFaultyIo io;
+    TTableLock lock(dry / "t.dbf");
+    DeleteAllRecords(lock, io);
+    for (size_t i = 0; i < io.Steps.size(); ++i) {
+      if (io.Steps[i] == "write") FWrites.push_back(i + 1);
+    }
+  }
+
+  // The table differs from the original in deletion flags alone, besides the
+  // date of last update, and shows the live records that are left.
+  void ExpectOnlyFlagsChanged() {
+    const std::string table = ReadBytes(FFolder / "t.dbf");
+    ASSERT_EQ(table.size(), FTable0.size());
+    const size_t hl = kHeaderLength(true);
+    const size_t rl = kRecordLength(true);
+    std::vector<TRow> shown;
+    for (size_t i = 0; i < table.size(); ++i) {
+      const size_t record = (i - hl) / rl;
+      if (i >= hl && (i - hl) % rl == 0 && record < FRows.size()) {
+        TRow row = FRows[record];
+        row.Deleted = table[i] == '*';
+        shown.push_back(row);
+        if (row.Deleted) continue;
+      }
+      if ((i < 1 || i > 3) && table[i] != FTable0[i]) {
+        ADD_FAILURE() << "byte " << i << " changed";
+        return;
+      }
+    }
+    EXPECT_EQ(ReadBytes(FFolder / "t.fpt"), FMemo0);
+    EXPECT_EQ(VisibleRows(FFolder / "t.dbf"), Expected(shown));
+  }
+
+  TTempFolder FFolder;
+  std::vector<TRow> FRows;
+  std::string FTable0;
+  std::string FMemo0;
+  std::vector<size_t> FWrites;  // the steps of DELETE FROM that write
+};
+
+TEST_F(PackLargeTableTest, AFailedWriteMarksTheRecordsBack) {
+  ASSERT_GE(FWrites.size(), 3u);
+  TFaultyIo io;
+  io.FailAt = FWrites[2];
+  try {
+    TTableLock lock(FFolder / "t.dbf");
+    DeleteAllRecords(lock, io);
+    FAIL() << "no failure";
+  } catch (const EDbfError& e) {
+    EXPECT_NE(e.Message().find("DELETE failed, nothing was changed"), std::string::npos)
+        << e.Message();
+  }
+  EXPECT_EQ(ReadBytes(FFolder / "t.dbf"), FTable0);
+}
+
+TEST_F(PackLargeTableTest, WhenMarkingBackFailsTooTheMessageSaysSoAndNoDataIsLost) {
+  ASSERT_GE(FWrites.size(), 3u);
+  TFaultyIo io;
+  io.FailAt = FWrites[2];
+  io.FailAgainAt = FWrites[2] + 1;  // the first write that marks records back
+  try {
+    TTableLock lock(FFolder / "t.dbf");
+    DeleteAllRecords(lock, io);
+    FAIL() << "no failure";
+  } catch (const EDbfError& e) {
+    EXPECT_NE(e.Message().find("DELETE failed part way and its records could not all be marked "
+                               "back"),
+              std::string::npos)
+        << e.Message();
+  }
+  ExpectOnlyFlagsChanged();
+  EXPECT_NE(ReadBytes(FFolder / "t.dbf"), FTable0);
+  PosixPackIo clean;
+  EmptyTable(FFolder / "t.dbf", clean);
+  EXPECT_TRUE(VisibleRows(FFolder / "t.dbf").empty());
+}
+
+// A crash between two runs leaves the first records deleted and the rest as
+// they were, every byte of their data kept; emptying again finishes the job.
+TEST_F(PackLargeTableTest, AProcessKilledBetweenRunsLosesNoData) {
+  ASSERT_GE(FWrites.size(), 3u);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    TFaultyIo io;
+    io.FailAt = FWrites[2];
+    io.Fault = TFaultyIo::TFault::Kill;
+    try {
+      EmptyTable(FFolder / "t.dbf", io);
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  ExpectOnlyFlagsChanged();
+  const size_t shown = VisibleRows(FFolder / "t.dbf").size();
+  EXPECT_GT(shown, 0u);
+  EXPECT_LT(shown, FRows.size() - 1);
+  PosixPackIo clean;
+  EmptyTable(FFolder / "t.dbf", clean);
+  EXPECT_TRUE(VisibleRows(FFolder / "t.dbf").empty());
+  EXPECT_TRUE(Leftovers(FFolder).empty());
 }
 
 TEST(PackReadOnlyFolder, NothingIsCreatedOrChanged) {
