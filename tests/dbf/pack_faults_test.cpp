@@ -78,6 +78,25 @@ void EmptyTable(const std::string& path, PackIo& io) {
   PackTable(lock, io);
 }
 
+// Empties the table in a child process that is killed at step; whether it was.
+bool EmptyKilledAt(const std::string& table, size_t step) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    TFaultyIo io;
+    io.FailAt = step;
+    io.Fault = TFaultyIo::TFault::Kill;
+    try {
+      EmptyTable(table, io);
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
 using TFiles = std::tuple<std::string, std::string, std::string>;  // table, memo, index
 
 class PackFaultsTest : public ::testing::Test {
@@ -194,22 +213,7 @@ TEST_F(PackFaultsTest, AProcessKilledAtAnyStepLeavesAllTheRecordsOrNone) {
   std::set<size_t> sawRecords;
   for (size_t step = 1; step <= FSteps.size(); ++step) {
     SCOPED_TRACE("killed at step " + std::to_string(step) + ": " + FSteps[step - 1]);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      TFaultyIo io;
-      io.FailAt = step;
-      io.Fault = TFaultyIo::TFault::Kill;
-      try {
-        EmptyTable(FFolder / "t.dbf", io);
-      } catch (...) {
-        ::_exit(1);
-      }
-      ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    ASSERT_TRUE(EmptyKilledAt(FFolder / "t.dbf", step));
     ExpectConsistent();
     sawRecords.insert(VisibleRows(FFolder / "t.dbf").size());
     // The next emptying finishes the job and clears what the killed one left.
@@ -381,22 +385,7 @@ TEST_F(PackLargeTableTest, WhenMarkingBackFailsTooTheMessageSaysSoAndNoDataIsLos
 // they were, every byte of their data kept; emptying again finishes the job.
 TEST_F(PackLargeTableTest, AProcessKilledBetweenRunsLosesNoData) {
   ASSERT_GE(FWrites.size(), 3u);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    TFaultyIo io;
-    io.FailAt = FWrites[2];
-    io.Fault = TFaultyIo::TFault::Kill;
-    try {
-      EmptyTable(FFolder / "t.dbf", io);
-    } catch (...) {
-      ::_exit(1);
-    }
-    ::_exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  ASSERT_TRUE(EmptyKilledAt(FFolder / "t.dbf", FWrites[2]));
   ExpectOnlyFlagsChanged();
   const size_t shown = VisibleRows(FFolder / "t.dbf").size();
   EXPECT_GT(shown, 0u);
