@@ -141,6 +141,22 @@ TEST_F(EmptyTest, EmptiesTheTableAndOpensItAgain) {
   EXPECT_TRUE(Leftovers(FFolder).empty());
 }
 
+// Slot 2 showing the same file goes on reading while slot 1 empties it: the
+// records it shows keep the values they had, and no read fails.
+TEST_F(EmptyTest, TheSameFileOpenInSlotTwoGoesOnReading) {
+  const std::string path = Open("t");
+  FSlots.DeschideDbf2(path);
+  FSlots.GolesteBaza();
+  ASSERT_TRUE(FSlots.AT2.Active());
+  std::vector<std::string> names;
+  for (FSlots.AT2.First(); !FSlots.AT2.Eof(); FSlots.AT2.Next())
+    names.push_back(FSlots.AT2.Fields()[1]->AsString());
+  std::vector<std::string> expected;
+  for (const TRow& row : FRows)
+    expected.push_back(Padded(row.Name, 10));
+  EXPECT_EQ(names, expected);
+}
+
 TEST_F(EmptyTest, TheReopenedSlotKeepsItsSort) {
   Open("t");
   FSlots.SorteazaDupa("NAME");
