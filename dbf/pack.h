@@ -30,8 +30,8 @@ std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int 
 // with today's local date; record count, other record bytes, memo file and
 // index stay as they are. Does nothing when no live record is left.
 // Refuses, before changing anything, a table that PackTable could not then
-// pack empty (see there), so that the two together either empty the table or
-// leave it untouched. The flags are written a run of records at a time, the
+// pack empty (see there), so that PACK never refuses a table whose records
+// this deleted. The flags are written a run of records at a time, the
 // first run together with the header, and flushed; when a write or the flush
 // fails, the flags already written are put back as they were. A crash part
 // way through a table of several runs leaves its first records deleted and
