@@ -69,9 +69,8 @@ std::array<uint8_t, 3> TodaysDate(const TDbfHeader& header) {
 struct TTableState {
   TDbfHeader Header;
   std::string HeaderBytes;  // the first HeaderLength bytes
-  uint64_t Size = 0;
-  uint32_t Count = 0;  // complete records present, at most the header's count
-  uint32_t Live = 0;   // live records among them, when counted
+  uint32_t Count = 0;       // complete records present, at most the header's count
+  uint32_t Live = 0;        // live records among them, when counted
 };
 
 // Calls visit(first, bytes, records) for consecutive runs of the first count
@@ -124,10 +123,10 @@ TTableState InspectTable(TLockedFile& file) {
   if (h.Version == 0xE5 && h.HasMemoFields()) {
     Refuse(file.Name(), "its memo file (.smt) is of a kind this program does not write");
   }
-  state.Size = file.Size();
+  const uint64_t size = file.Size();
   state.HeaderBytes.resize(h.HeaderLength);
   ReadExactly(file, 0, state.HeaderBytes.data(), h.HeaderLength);
-  const uint64_t available = (state.Size - h.HeaderLength) / h.RecordLength;
+  const uint64_t available = (size - h.HeaderLength) / h.RecordLength;
   state.Count = static_cast<uint32_t>(std::min<uint64_t>(h.RecordCount, available));
   return state;
 }
@@ -283,21 +282,19 @@ void CopyBytes(FileIo& from, TTemporary& to, uint64_t offset, uint64_t end) {
   throw EDbfError("File '" + file + "' did not read back as written: " + what);
 }
 
-// Reads the new table back: it must decode, keep every header byte but
-// those expected to change, and hold what was written; its first `records`
-// records are scanned for live ones.
-void CheckTable(TLockedFile& file, const TTableState& old, uint64_t size, uint32_t headerCount,
-                uint32_t records, uint32_t live) {
+// Reads the packed table back: it must decode, keep every header byte but
+// those expected to change, and hold exactly the kept records, all live.
+void CheckTable(TLockedFile& file, const TTableState& old, uint64_t size, uint32_t kept) {
   const TDbfHeader h = ReadTableHeader(file);
   if (file.Size() != size) Inconsistent(file.Name(), "its size");
-  if (h.RecordCount != headerCount) Inconsistent(file.Name(), "its record count");
+  if (h.RecordCount != kept) Inconsistent(file.Name(), "its record count");
   std::string bytes(old.HeaderBytes.size(), '\0');
   ReadExactly(file, 0, bytes.data(), bytes.size());
   if (bytes.compare(8, std::string::npos, old.HeaderBytes, 8) != 0 ||
       bytes[0] != old.HeaderBytes[0]) {
     Inconsistent(file.Name(), "its header");
   }
-  if (CountLive(file, h, records) != live) Inconsistent(file.Name(), "its records");
+  if (CountLive(file, h, kept) != kept) Inconsistent(file.Name(), "its records");
 }
 
 void CheckIndex(TLockedFile& file, const TCdxIndex& old) {
@@ -466,7 +463,7 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
     if (kept != old.Live) throw EDbfError("the table changed while it was being packed");
     table->Write(offset, std::string(1, static_cast<char>(kEndOfFile)));
     table->Finish(StatOf(file));
-    CheckTable(table->File(), old, offset + 1, old.Live, old.Live, old.Live);
+    CheckTable(table->File(), old, offset + 1, old.Live);
 
     if (plan.Index) {
       TLockedFile& original = *lock.File(TTablePart::Index);
