@@ -1,8 +1,9 @@
 // lumbra-cli: a headless front end over the same core as the window.
-#include <sys/stat.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "analysis/line_sink.h"
 #include "analysis/structure_report.h"
 #include "base/exception.h"
+#include "base/progress.h"
 #include "base/text.h"
 #include "cli/command_line.h"
 #include "cli/lumbra_version.h"
@@ -65,21 +67,27 @@ TOpenSettings OpenSettingsOf(const TCommandLine& line) {
   return settings;
 }
 
+// lumbra-cli names a table by its whole file name without its ".dbf"
+// extension, so any file can be named; the name is bound to the very file.
+std::string CliTableName(const std::string& path) {
+  std::string name = path.substr(FolderOfPath(path).size());
+  if (name.size() > 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dbf")) {
+    name.resize(name.size() - 4);
+  }
+  return name;
+}
+
 // The table of a file, opened the way the window opens one, except that the
-// table name is the whole file name without its ".dbf" extension, so any file
-// can be named. The settings go on the table as "Sort by.." and "Filtreaza"
+// table is named by CliTableName. The settings go on the table as "Sort by.." and "Filtreaza"
 // set them before it opens; a filter that fails fails the command instead of
 // showing the table unfiltered.
 class TOpenFile {
  public:
   TOpenFile(const std::string& path, const TOpenSettings& settings)
       : FSettings(TRegionalSettings::FromEnvironment()), FTable("AT", FConnection, FSettings) {
-    const std::string folder = FolderOfPath(path);
-    std::string name = path.substr(folder.size());
-    if (name.size() > 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dbf")) {
-      name.resize(name.size() - 4);
-    }
-    FConnection.SetConnectionString(NormalConnectionString(folder));
+    const std::string name = CliTableName(path);
+    FConnection.SetConnectionString(NormalConnectionString(FolderOfPath(path)));
+    FConnection.Provider().BindTable(name, path);
     FConnection.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
     FConnection.Provider().Options().CodePageOverride = settings.CodePage;
     FTable.TableName = name;
@@ -309,25 +317,64 @@ class TNoView : public ISlotView {
   void SetTabCaption(int, const std::string&) override {}
 };
 
+// SIGINT, SIGTERM and SIGHUP while a table is emptied: the first one
+// received, or 0. The emptying stops at its next step while it can still
+// leave the table as it was, and finishes otherwise.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void NoteStopSignal(int signal) {
+  if (gStopSignal == 0) gStopSignal = signal;
+}
+
+class TStopOnSignal : public IProgress {
+ public:
+  TStopOnSignal() {
+    struct sigaction action = {};
+    action.sa_handler = NoteStopSignal;
+    ::sigemptyset(&action.sa_mask);
+    for (const int signal : kSignals)
+      ::sigaction(signal, &action, nullptr);
+  }
+  ~TStopOnSignal() override {
+    for (const int signal : kSignals)
+      ::signal(signal, SIG_DFL);
+  }
+  TStopOnSignal(const TStopOnSignal&) = delete;
+  TStopOnSignal& operator=(const TStopOnSignal&) = delete;
+
+  void Step(uint64_t, uint64_t) override {
+    if (gStopSignal != 0) throw EAbort(SignalName());
+  }
+  static std::string SignalName() {
+    const char* name = ::sigabbrev_np(gStopSignal);
+    return name == nullptr ? "a signal" : std::string("SIG") + name;
+  }
+
+ private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+};
+
 int RunEmpty(const TCommandLine& line) {
   const std::string& path = line.Files[0];
   TNoView view;
   const TRegionalSettings settings = TRegionalSettings::FromEnvironment();
   TTableSlots slots(view, settings);
+  slots.TableNameOf = CliTableName;
   slots.Conn.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
   slots.Conn.Provider().Options().CodePageOverride = CodePageOf(line);
   slots.DeschideDbf1(path);
-  // The window's table name stops at the file name's first ".", so it may
-  // name another table of the folder; empty only the file that was named.
-  struct stat named;
-  struct stat opened;
-  if (::stat(path.c_str(), &named) != 0 ||
-      ::stat(slots.AT.Recordset()->Table().Path().c_str(), &opened) != 0 ||
-      named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
-    throw Exception("the table named '" + slots.AT.TableName + "' is not the file '" + path +
-                    "'; nothing was changed");
+  TStopOnSignal stop;
+  const TProgressScope scope(stop);
+  try {
+    slots.GolesteBaza();
+  } catch (const EAbort&) {
+    throw Exception("'" + path + "': stopped by " + TStopOnSignal::SignalName() +
+                    "; nothing was changed");
   }
-  slots.GolesteBaza();
+  if (gStopSignal != 0) {
+    throw Exception("'" + path + "': " + TStopOnSignal::SignalName() +
+                    " came when the table was already being put in place; it is emptied");
+  }
   return 0;
 }
 

@@ -6,35 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "dbf/dbf_error.h"
 
 namespace lumbra {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The reader's rule: the file name up to its last ".".
-std::string BaseNameOf(const std::string& path) {
-  const std::string name = path.substr(FolderOf(path).size());
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-std::string Resolved(const std::string& path) {
-  char buffer[PATH_MAX];
-  if (::realpath(path.c_str(), buffer) == nullptr) {
-    throw EDbfError("Cannot resolve file '" + path + "': " + std::strerror(errno));
-  }
-  return buffer;
-}
 
 std::string InUse(const std::string& path) {
   return "File is in use by another program: " + path;
@@ -51,37 +31,6 @@ TDbfHeader ReadTableHeader(FileIo& file) {
   } catch (const EDbfError& e) {
     throw EDbfError("Table '" + file.Name() + "': " + e.Message());
   }
-}
-
-TTableFiles LocateTableFiles(const std::string& tablePath, const TDbfHeader& header) {
-  TTableFiles files;
-  files.Table = Resolved(tablePath);
-  const std::string folder = FolderOf(tablePath);
-  const std::string base = BaseNameOf(tablePath);
-  const TMemoFormat preferred = header.PreferredMemoFormat();
-  if (preferred != TMemoFormat::None) {
-    // The reader takes either memo file for a table of no family of its own.
-    const TMemoFormat other = preferred == TMemoFormat::Fpt ? TMemoFormat::Dbt : TMemoFormat::Fpt;
-    for (const TMemoFormat format : {preferred, other}) {
-      if (auto found =
-              FindFileIgnoringCase(folder, base + (format == TMemoFormat::Fpt ? ".fpt" : ".dbt"))) {
-        files.Memo = Resolved(*found);
-        files.MemoFormat = format;
-        break;
-      }
-    }
-  }
-  if (auto cdx = FindFileIgnoringCase(folder, base + ".cdx")) {
-    files.Index = Resolved(*cdx);
-    files.IndexKind = TIndexKind::Cdx;
-  } else if ((header.TableFlags & 0x01) != 0 && header.Format != TDbfFormat::VisualFoxPro &&
-             header.Format != TDbfFormat::FoxPro) {
-    if (auto mdx = FindFileIgnoringCase(folder, base + ".mdx")) {
-      files.Index = Resolved(*mdx);
-      files.IndexKind = TIndexKind::Mdx;
-    }
-  }
-  return files;
 }
 
 std::unique_ptr<TLockedFile> TLockedFile::Acquire(const std::string& path) {
@@ -141,11 +90,23 @@ size_t TLockedFile::ReadAt(uint64_t offset, void* buffer, size_t length) {
 }
 
 TTableLock::TTableLock(const std::string& tablePath) {
-  auto table = TLockedFile::Acquire(Resolved(tablePath));
+  auto table = TLockedFile::Acquire(RealPathOf(tablePath));
   FFiles = LocateTableFiles(tablePath, ReadTableHeader(*table));
   FLocked[Slot(TTablePart::Table)] = std::move(table);
   if (!FFiles.Memo.empty()) FLocked[Slot(TTablePart::Memo)] = TLockedFile::Acquire(FFiles.Memo);
   if (!FFiles.Index.empty()) FLocked[Slot(TTablePart::Index)] = TLockedFile::Acquire(FFiles.Index);
+}
+
+std::shared_ptr<TTableLock> TTableLock::Share(const std::string& tablePath) {
+  static std::mutex mutex;
+  static std::map<std::string, std::weak_ptr<TTableLock>> held;
+  const std::string key = RealPathOf(tablePath);
+  const std::lock_guard<std::mutex> guard(mutex);
+  std::erase_if(held, [](const auto& entry) { return entry.second.expired(); });
+  if (auto lock = held[key].lock()) return lock;
+  auto lock = std::make_shared<TTableLock>(key);
+  held[key] = lock;
+  return lock;
 }
 
 void TTableLock::Replace(TTablePart part, std::unique_ptr<TLockedFile> file) {

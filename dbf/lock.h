@@ -5,10 +5,9 @@
 // see each other; an OFD lock, unlike a classic POSIX one, is not dropped
 // when this process closes some other descriptor of the same file.
 //
-// Ordinary read-only opens take no lock: readers never block each other. A
-// reader may see DELETE FROM's flags appear in a table it has open, as they
-// are written in place (as every xBase program writes them); PACK replaces
-// files by rename, which never changes what a reader has open.
+// Ordinary read-only opens take no lock: readers never block each other.
+// DELETE FROM and PACK replace files by rename, which never changes what a
+// reader has open.
 #pragma once
 
 #include <cstdint>
@@ -17,35 +16,13 @@
 
 #include "dbf/file_io.h"
 #include "dbf/header.h"
+#include "dbf/table_files.h"
 
 namespace lumbra {
-
-enum class TIndexKind : uint8_t {
-  None,
-  Cdx,  // FoxPro / Visual FoxPro compound index
-  Mdx,  // dBase IV/5/7 production index
-};
-
-// The files of one table, found the way the reader finds them (the table's
-// base name with the memo or index extension, letter case ignored), each
-// resolved through symbolic links to the file really on disk.
-struct TTableFiles {
-  std::string Table;
-  std::string Memo;  // "" when the table has no memo fields or no memo file
-  TMemoFormat MemoFormat = TMemoFormat::None;
-  std::string Index;  // the structural index; "" when there is none
-  TIndexKind IndexKind = TIndexKind::None;
-};
 
 // Reads and decodes the header of the table in file. Throws EDbfError
 // "Table '<name>': <problem>" when it is not a table the engine can read.
 TDbfHeader ReadTableHeader(FileIo& file);
-
-// Finds the files of the table at tablePath; header is that table's header.
-// A .cdx beside the table is its index whatever the header says; a .mdx only
-// when the header of a dBase table flags a production index. Throws EDbfError
-// when the table itself cannot be resolved.
-TTableFiles LocateTableFiles(const std::string& tablePath, const TDbfHeader& header);
 
 // A file opened for reading and writing and locked for exclusive use until
 // this object is destroyed. Reads go through the locked descriptor, so they
@@ -89,6 +66,13 @@ class TTableLock {
   // it. Throws what TLockedFile::Acquire throws (nothing stays locked then),
   // or EDbfError "Table '<path>': <problem>" when its header cannot be read.
   explicit TTableLock(const std::string& tablePath);
+
+  // The lock this process holds on the table at tablePath (the same real
+  // file), shared with every other holder, or a new one. The files stay
+  // locked until the last holder lets go, so a caller that keeps the pointer
+  // keeps the table locked across the disconnects of the connections that
+  // also hold it. Throws what the constructor throws.
+  static std::shared_ptr<TTableLock> Share(const std::string& tablePath);
 
   const TTableFiles& Files() const { return FFiles; }
   // The locked file of part; nullptr when the table has no such file.

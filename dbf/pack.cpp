@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/progress.h"
 #include "dbf/cdx.h"
 #include "dbf/dbf_error.h"
 
@@ -24,11 +26,6 @@ constexpr uint8_t kEndOfFile = 0x1A;
 constexpr size_t kCopyBytes = size_t{1} << 20;
 constexpr size_t kFptHeaderSize = 512;
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 void PutLe32(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i)
     p[i] = static_cast<char>(v >> (8 * i));
@@ -38,8 +35,22 @@ void PutBe32(char* p, uint32_t v) {
     p[i] = static_cast<char>(v >> (8 * (3 - i)));
 }
 
+// A check that failed before anything was written; Why() is the reason
+// alone, for a caller that words what went before differently.
+class ERefusal : public EDbfError {
+ public:
+  ERefusal(const std::string& table, std::string why)
+      : EDbfError("Table '" + table + "': " + why + "; nothing was changed"),
+        FWhy(std::move(why)) {}
+  const std::string& Why() const { return FWhy; }
+  const char* ClassName() const noexcept override { return "EDbfError"; }
+
+ private:
+  std::string FWhy;
+};
+
 [[noreturn]] void Refuse(const std::string& table, const std::string& why) {
-  throw EDbfError("Table '" + table + "': " + why + "; nothing was changed");
+  throw ERefusal(table, why);
 }
 
 struct stat StatOf(TLockedFile& file) {
@@ -245,9 +256,13 @@ class TTemporary {
   void Write(uint64_t offset, std::string_view bytes) {
     FIo.WriteAt(FFile->Descriptor(), FPath, offset, bytes.data(), bytes.size());
   }
-  // Gives the file the attributes of the file it replaces and flushes it.
-  void Finish(const struct stat& original) {
-    FIo.CopyAttributes(FFile->Descriptor(), FPath, original);
+  // Gives the file the attributes of original, the file it replaces.
+  void CopyAttributes(TLockedFile& original) {
+    FIo.CopyAttributes(FFile->Descriptor(), FPath, original.Descriptor(), original.Name());
+  }
+  // Gives the file the attributes of original and flushes it to the disk.
+  void Finish(TLockedFile& original) {
+    CopyAttributes(original);
     FIo.Sync(FFile->Descriptor(), FPath);
   }
   // Renames the file over its target and hands its lock to lock.
@@ -314,37 +329,67 @@ void CheckIndex(TLockedFile& file, const TCdxIndex& old) {
   }
 }
 
-// Rewrites in place the flags of the first count records to what
-// rule(record, flag) gives for each, a run of records at a time; a run in
-// which no flag changes is not written. The first run goes out in one write
-// together with head, the table's new first HeaderLength bytes, so a table of
-// one run changes in one step. `reached` ends as the number of records whose
-// run was written, or was being written when a write failed. Only flags
-// change: a crash part way leaves every record with all of its data.
-template <typename TRule>
-void RewriteFlags(TLockedFile& file, PackIo& io, const TDbfHeader& h, const std::string& head,
-                  uint32_t count, uint32_t& reached, const TRule& rule) {
-  std::string out;
-  ForEachRecordRun(file, h, count, [&](uint32_t first, char* run, uint32_t n) {
-    bool changed = first == 0;
-    for (uint32_t i = 0; i < n; ++i) {
-      char& flag = run[size_t{i} * h.RecordLength];
-      const char now = rule(first + i, flag);
-      changed |= now != flag;
-      flag = now;
+// What this process needs to put a new file in the place of file: a single
+// link (other names would go on showing the old content), a folder that
+// lets it replace the file, and a new file in that folder that can be given
+// all the attributes of the old one. The trial file is removed again.
+void RequireReplaceable(const std::string& table, TLockedFile& file, PackIo& io) {
+  RequireSingleLink(table, &file);
+  const std::string folder = FolderOf(file.Name());
+  struct stat dir;
+  if (::stat(folder.empty() ? "." : folder.c_str(), &dir) != 0) {
+    Refuse(table, "its folder '" + folder + "' cannot be read: " + std::strerror(errno));
+  }
+  // In a folder with the sticky bit only the file's owner, the folder's
+  // owner or a privileged process may rename over the file.
+  const uid_t me = ::geteuid();
+  if ((dir.st_mode & S_ISVTX) != 0 && me != 0 && StatOf(file).st_uid != me && dir.st_uid != me) {
+    Refuse(table,
+           "the folder '" + folder + "' lets only the owner of '" + file.Name() + "' replace it");
+  }
+  try {
+    TTemporary trial(io, file.Name());
+    trial.CopyAttributes(file);
+  } catch (const EDbfError& e) {
+    Refuse(table, e.Message());
+  }
+}
+
+// Room for what emptying writes before it lets go of anything: the copy
+// DELETE FROM makes of the table, then PACK's new table header, memo header
+// and index. The old files' blocks are not counted as freed: a reader may
+// still have them open. Each file system is asked for its own share.
+void RequireRoom(TTableLock& lock, PackIo& io, const TEmptyingPlan& plan,
+                 const TTableState& state) {
+  // Block rounding and the file systems' own bookkeeping.
+  constexpr uint64_t kSlack = 64 * 1024;
+  std::vector<std::pair<std::string, uint64_t>> needs;
+  auto need = [&](TLockedFile* file, uint64_t bytes) {
+    if (file == nullptr) return;
+    struct stat dir;
+    const std::string folder = FolderOf(file->Name());
+    if (::stat(folder.empty() ? "." : folder.c_str(), &dir) != 0) return;
+    for (auto& [other, total] : needs) {
+      struct stat known;
+      if (::stat(other.empty() ? "." : other.c_str(), &known) == 0 && known.st_dev == dir.st_dev) {
+        total += bytes + kSlack;
+        return;
+      }
     }
-    reached = first + n;
-    if (!changed) return true;
-    const size_t length = size_t{n} * h.RecordLength;
-    if (first == 0) {
-      out.assign(head).append(run, length);
-      io.WriteAt(file.Descriptor(), file.Name(), 0, out.data(), out.size());
-    } else {
-      io.WriteAt(file.Descriptor(), file.Name(), h.HeaderLength + uint64_t{first} * h.RecordLength,
-                 run, length);
+    needs.emplace_back(folder, bytes + kSlack);
+  };
+  TLockedFile& table = *lock.File(TTablePart::Table);
+  need(&table, table.Size() + state.Header.HeaderLength + 1);
+  if (plan.Memo) need(lock.File(TTablePart::Memo), plan.Memo->size());
+  if (plan.Index) need(lock.File(TTablePart::Index), lock.File(TTablePart::Index)->Size());
+  for (const auto& [folder, bytes] : needs) {
+    const uint64_t free = io.FreeSpace(folder);
+    if (free < bytes) {
+      Refuse(lock.Files().Table, "there is not enough room on the disk to empty it: it needs " +
+                                     std::to_string(bytes) + " bytes in '" + folder +
+                                     "', which has " + std::to_string(free) + " free");
     }
-    return true;
-  });
+  }
 }
 
 PosixPackIo& RealFileSystem() {
@@ -373,39 +418,52 @@ void DeleteAllRecords(TTableLock& lock, PackIo& io) {
   TLockedFile& file = *lock.File(TTablePart::Table);
   const TTableState old = InspectTable(file);
   if (!AnyLive(file, old.Header, old.Count)) return;
-  // The pack that follows must not refuse once the records are deleted.
-  PlanEmptying(lock, old.Header);
-  RequireSingleLink(file.Name(), &file);
-  RequireSingleLink(file.Name(), lock.File(TTablePart::Memo));
-  RequireSingleLink(file.Name(), lock.File(TTablePart::Index));
+  const std::string& table = lock.Files().Table;
+  // Everything the pack that follows needs is checked now, while a refusal
+  // still leaves every file as it was.
+  const TEmptyingPlan plan = PlanEmptying(lock, old.Header);
+  RequireReplaceable(table, file, io);
+  if (plan.Memo) RequireReplaceable(table, *lock.File(TTablePart::Memo), io);
+  if (plan.Index) RequireReplaceable(table, *lock.File(TTablePart::Index), io);
+  RequireRoom(lock, io, plan, old);
 
+  // The table with every flag set is written aside and renamed over the old
+  // one: other programs know no journal of ours, so at every instant the
+  // name shows either the old table or the one with every record deleted.
   const TDbfHeader& h = old.Header;
-  std::string head = old.HeaderBytes;
-  const std::array<uint8_t, 3> date = TodaysDate(h);
-  std::memcpy(head.data() + 1, date.data(), date.size());
-  // The flags found, to put back should a write fail.
-  std::string flags(old.Count, '\0');
-  uint32_t reached = 0;
+  std::optional<TTemporary> copy;
   try {
-    RewriteFlags(file, io, h, head, old.Count, reached, [&](uint32_t record, char flag) {
-      flags[record] = flag;
-      return static_cast<char>(kDeletedFlag);
+    copy.emplace(io, table);
+    std::string head = old.HeaderBytes;
+    const std::array<uint8_t, 3> date = TodaysDate(h);
+    std::memcpy(head.data() + 1, date.data(), date.size());
+    copy->Write(0, head);
+    ForEachRecordRun(file, h, old.Count, [&](uint32_t first, char* run, uint32_t n) {
+      ReportProgress(first, old.Count);
+      for (uint32_t i = 0; i < n; ++i)
+        run[size_t{i} * h.RecordLength] = static_cast<char>(kDeletedFlag);
+      copy->Write(h.HeaderLength + uint64_t{first} * h.RecordLength,
+                  {run, size_t{n} * h.RecordLength});
+      return true;
     });
-    io.Sync(file.Descriptor(), file.Name());
+    // The end-of-file mark and whatever else follows the records stay.
+    const uint64_t end = h.HeaderLength + uint64_t{old.Count} * h.RecordLength;
+    CopyBytes(file, *copy, end, file.Size());
+    copy->Finish(file);
+    if (copy->File().Size() != file.Size()) Inconsistent(copy->File().Name(), "its size");
+    // The last moment at which a stop leaves the table as it was.
+    ReportProgress(old.Count, old.Count);
+    copy->PutInPlace(lock, TTablePart::Table);
   } catch (const EDbfError& e) {
-    const std::string& table = lock.Files().Table;
-    try {
-      uint32_t restored = 0;
-      RewriteFlags(file, io, h, old.HeaderBytes, reached, restored,
-                   [&](uint32_t record, char) { return flags[record]; });
-      io.Sync(file.Descriptor(), file.Name());
-    } catch (const EDbfError& again) {
-      throw EDbfError("Table '" + table +
-                      "': DELETE failed part way and its records could not all be marked back (" +
-                      again.Message() +
-                      "); some may be left deleted, with every byte of their data: " + e.Message());
-    }
     throw EDbfError("Table '" + table + "': DELETE failed, nothing was changed: " + e.Message());
+  }
+  try {
+    copy->Settle();
+  } catch (const EDbfError& e) {
+    throw EDbfError("Table '" + table +
+                    "': every record is marked deleted, but the folder could not be flushed to "
+                    "the disk: " +
+                    e.Message());
   }
 }
 
@@ -419,17 +477,36 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
   result.Kept = old.Live;
   result.Removed = old.Count - old.Live;
 
+  // Before this pack, DELETE FROM may have marked every record: a failure
+  // must not then claim that nothing was changed.
+  const bool allDeleted = old.Live == 0 && old.Count > 0;
+  auto failed = [&](const std::string& progress, const std::string& cause) {
+    if (allDeleted) {
+      return EDbfError("Table '" + files.Table +
+                       "': every record is marked deleted, but the table was not compacted (" +
+                       progress + "): " + cause + ". Emptying it again finishes the job.");
+    }
+    return EDbfError("Table '" + files.Table + "': PACK failed, " + progress + ": " + cause);
+  };
+
   TEmptyingPlan plan;
-  if (old.Live == 0) {
-    plan = PlanEmptying(lock, h);
-  } else if (result.Removed > 0 && files.IndexKind != TIndexKind::None) {
-    Refuse(files.Table, "its index '" + files.Index +
-                            "' would point at the wrong records once deleted ones are removed, "
-                            "and rebuilding an index is not done here");
+  try {
+    if (old.Live == 0) {
+      plan = PlanEmptying(lock, h);
+    } else if (result.Removed > 0 && files.IndexKind != TIndexKind::None) {
+      Refuse(files.Table, "its index '" + files.Index +
+                              "' would point at the wrong records once deleted ones are "
+                              "removed, and rebuilding an index is not done here");
+    }
+    RequireSingleLink(files.Table, &file);
+    if (plan.Memo) RequireSingleLink(files.Table, lock.File(TTablePart::Memo));
+    if (plan.Index) RequireSingleLink(files.Table, lock.File(TTablePart::Index));
+  } catch (const ERefusal& e) {
+    if (!allDeleted) throw;
+    throw EDbfError(
+        "Table '" + files.Table +
+        "': every record is marked deleted, but the table cannot be compacted: " + e.Why());
   }
-  RequireSingleLink(files.Table, &file);
-  if (plan.Memo) RequireSingleLink(files.Table, lock.File(TTablePart::Memo));
-  if (plan.Index) RequireSingleLink(files.Table, lock.File(TTablePart::Index));
 
   std::optional<TTemporary> index;
   std::optional<TTemporary> memo;
@@ -462,7 +539,7 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
                      });
     if (kept != old.Live) throw EDbfError("the table changed while it was being packed");
     table->Write(offset, std::string(1, static_cast<char>(kEndOfFile)));
-    table->Finish(StatOf(file));
+    table->Finish(file);
     CheckTable(table->File(), old, offset + 1, old.Live);
 
     if (plan.Index) {
@@ -475,13 +552,13 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
         // The free-page list: the pages the old keys used are not reused.
         index->Write(tag.HeaderOffset + 4, std::string(4, '\0'));
       }
-      index->Finish(StatOf(original));
+      index->Finish(original);
       CheckIndex(index->File(), *plan.Index);
     }
     if (plan.Memo) {
       memo.emplace(io, files.Memo);
       memo->Write(0, *plan.Memo);
-      memo->Finish(StatOf(*lock.File(TTablePart::Memo)));
+      memo->Finish(*lock.File(TTablePart::Memo));
       if (memo->File().Size() != plan.Memo->size()) Inconsistent(memo->File().Name(), "its size");
     }
     // The new files' names must be on the disk before any old file goes.
@@ -494,8 +571,8 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
     for (const std::string& folder : folders)
       io.SyncFolder(folder);
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + files.Table +
-                    "': PACK failed, nothing was changed: " + e.Message());
+    throw failed(allDeleted ? "it was stopped before it changed a file" : "nothing was changed",
+                 e.Message());
   }
 
   std::vector<std::string> done;
@@ -519,7 +596,11 @@ TPackResult PackTable(TTableLock& lock, PackIo& io) {
     std::string progress;
     for (const std::string& step : done)
       progress += (progress.empty() ? "" : " and ") + step;
-    if (progress.empty()) progress = "nothing was changed";
+    if (progress.empty()) {
+      throw failed(allDeleted ? "it was stopped before it changed a file" : "nothing was changed",
+                   e.Message());
+    }
+    if (allDeleted) throw failed("it stopped part way: " + progress, e.Message());
     throw EDbfError("Table '" + files.Table + "': PACK stopped part way (" + progress +
                     "; the files still read correctly): " + e.Message());
   }

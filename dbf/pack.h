@@ -1,14 +1,13 @@
-// DELETE FROM and PACK on disk (dbf-format.md section 8), on a table this
+// DELETE FROM and PACK on disk (FORMAT.md, "Emptying"), on a table this
 // process holds locked.
 //
-// DELETE FROM marks the deletion flags in place: it needs no room on the
-// disk and changes no byte but the flags and the date. PACK changes nothing
-// in place: each new file is written beside the one it replaces under a
-// temporary name, flushed to the disk, read back and checked, and only then
+// Neither changes a file in place: each new file is written beside the one it
+// replaces under a temporary name, flushed to the disk, checked, and only then
 // renamed over the old one, with the folder flushed after every rename. So at
-// every instant the files on disk form a set that opens and reads correctly,
-// and a failure before the first rename leaves every original as it was (the
-// temporaries are removed).
+// every instant, a kill or a power cut included, the files on disk read as the
+// table before the command or as the command left it, and a failure before
+// the first rename leaves every original as it was (the temporaries are
+// removed).
 #pragma once
 
 #include <array>
@@ -28,14 +27,16 @@ std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int 
 
 // Marks every live record of the locked table deleted and stamps the header
 // with today's local date; record count, other record bytes, memo file and
-// index stay as they are. Does nothing when no live record is left.
-// Refuses, before changing anything, a table that PackTable could not then
-// pack empty (see there), so that PACK never refuses a table whose records
-// this deleted. The flags are written a run of records at a time, the
-// first run together with the header, and flushed; when a write or the flush
-// fails, the flags already written are put back as they were. A crash part
-// way through a table of several runs leaves its first records deleted and
-// the others as they were, with all their bytes. Throws EDbfError.
+// index stay as they are. Does nothing when no live record is left. The new
+// table is written aside and renamed over the old one.
+// Refuses with EDbfError "...; nothing was changed", before writing anything,
+// a table that PackTable could not then pack empty (see there), and one whose
+// files this process could not replace keeping their owner, group, mode, ACL
+// entries and extended attributes, or for which the disk has no room (a copy
+// of the table, the index and the memo header). Calls ReportProgress as it
+// copies; an EAbort it throws stops DELETE before the rename, changing
+// nothing. Throws EDbfError; the message says "nothing was changed" exactly
+// when the table is as it was.
 void DeleteAllRecords(TTableLock& lock, PackIo& io);
 void DeleteAllRecords(TTableLock& lock);
 
@@ -66,7 +67,9 @@ struct TPackResult {
 // keys would point at the wrong records, and rebuilding them is not done
 // here); a memo file whose header is unusable; a file that has other hard
 // links. Throws EDbfError on any failure to read or write; the message says
-// how far the replacement got when it had begun.
+// how far the replacement got when it had begun, and, when every record was
+// marked deleted before (by DELETE FROM), that they still are and that
+// emptying again finishes the job.
 TPackResult PackTable(TTableLock& lock, PackIo& io);
 TPackResult PackTable(TTableLock& lock);
 

@@ -5,23 +5,12 @@
 
 #include "base/text.h"
 #include "dbf/dbf_error.h"
+#include "dbf/table_files.h"
 #include "dbf/value_decoder.h"
 
 namespace lumbra {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string BaseNameWithoutExtension(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
 
 struct TFoundMemo {
   std::unique_ptr<FileIo> File;
@@ -29,23 +18,13 @@ struct TFoundMemo {
 };
 
 TFoundMemo OpenMemoFile(const std::string& path, const TDbfHeader& header) {
-  const TMemoFormat preferred = header.PreferredMemoFormat();
-  if (preferred == TMemoFormat::None) return {};
-  const std::string folder = FolderOf(path);
-  const std::string base = BaseNameWithoutExtension(path);
-  // A table without a family of its own (0x03 and the like) may come with either.
-  const TMemoFormat other = preferred == TMemoFormat::Fpt ? TMemoFormat::Dbt : TMemoFormat::Fpt;
-  for (const TMemoFormat format : {preferred, other}) {
-    const char* extension = format == TMemoFormat::Fpt ? ".fpt" : ".dbt";
-    if (auto found = FindFileIgnoringCase(folder, base + extension)) {
-      try {
-        return {std::make_unique<PosixFileIo>(*found), format};
-      } catch (const EDbfError&) {
-        return {};  // an unreadable memo file counts as a missing one
-      }
-    }
+  const std::optional<TMemoFileName> found = FindMemoFile(RealPathOf(path), header);
+  if (!found) return {};
+  try {
+    return {std::make_unique<PosixFileIo>(found->Path), found->Format};
+  } catch (const EDbfError&) {
+    return {};  // an unreadable memo file counts as a missing one
   }
-  return {};
 }
 
 TDbfHeader ReadHeader(FileIo& file) {

@@ -33,7 +33,8 @@ void TTableSlots::OpenInto(TADOConnection& connection, TADOTable& table, const s
   connection.Close();
   connection.SetConnectionString(NormalConnectionString(FolderOfPath(path)));
   connection.Open();
-  table.TableName = TableNameOfPath(path);
+  table.TableName = TableNameOf(path);
+  connection.Provider().BindTable(table.TableName, path);
   table.Open();
 }
 
@@ -87,11 +88,15 @@ void TTableSlots::GolesteBaza() {
   AT.Close();
   Conn.Close();
   Conn.SetConnectionString(ExclusiveConnectionString(FolderOfPath(path)));
+  // Never bracketed, even with a blank in it.
+  const std::string name = TableNameOf(path);
+  Conn.Provider().BindTable(name, path);
   Conn.Open();
+  // Kept until the emptying ends, so nothing can take the table between
+  // the two commands while Conn reconnects.
+  const std::vector<std::shared_ptr<TTableLock>> locks = Conn.Provider().Locks();
   DataSource1.SetEnabled(false);
   try {
-    // Never bracketed, even with a blank in it.
-    const std::string name = TableNameOfPath(path);
     C1.CommandText = "DELETE FROM " + name;
     C1.Execute();
     Conn.Close();

@@ -46,10 +46,16 @@ class TTableSlots {
   TADOCommand C1{"C1", Conn};
   // The path last opened successfully into slot 1.
   std::string FFisierDbf1;
+  // How a path's table name is worked out: the window's rule unless
+  // replaced (lumbra-cli names a table by its whole file name).
+  std::string (*TableNameOf)(const std::string& path) = TableNameOfPath;
 
   // Closes the slot, connects to the file's folder and opens the file's table
-  // in it, then sets the captions (and, for slot 1, FFisierDbf1). Throws on the
-  // first failing step, leaving the later ones undone.
+  // in it, then sets the captions (and, for slot 1, FFisierDbf1). The table
+  // name is bound to path, so the slot reads that very file, not another one
+  // of the folder that the name would find (a.b.dbf beside a.dbf, CASE.DBF
+  // beside case.dbf). Throws on the first failing step, leaving the later
+  // ones undone.
   void DeschideDbf1(const std::string& path);
   void DeschideDbf2(const std::string& path);
 
@@ -66,7 +72,9 @@ class TTableSlots {
   // "Goleste Baza": deletes every record of the table last opened into slot 1
   // and packs it through Conn switched to the exclusive connection string,
   // with DataSource1 off meanwhile (on again whatever happens), then opens
-  // the file into slot 1 again. Throws Exception when slot 1 is not open,
+  // the file into slot 1 again. The commands act on the file FFisierDbf1
+  // names, locked from the exclusive connect until the emptying ends, across
+  // the reconnect between the two commands. Throws Exception when slot 1 is not open,
   // when FFisierDbf1 is empty, or when no file is at FFisierDbf1 (nothing
   // changes then); afterwards throws what the connection, the commands or the
   // reopening throw, leaving slot 1 closed.

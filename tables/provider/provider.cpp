@@ -2,8 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <climits>
-#include <cstdlib>
+#include <algorithm>
 
 #include "base/text.h"
 #include "dbf/dbf_error.h"
@@ -273,7 +272,22 @@ void TProviderConnection::Open() {
                                         EqualsIgnoringAsciiCase(*exclusive, "YES") ||
                                         EqualsIgnoringAsciiCase(*exclusive, "TRUE"));
   FFolder = std::move(folder);
+  if (FExclusive && !FBoundPath.empty()) {
+    try {
+      LockTable(FBoundPath);
+    } catch (...) {
+      FFolder.clear();
+      FExclusive = false;
+      FLocks.clear();
+      throw;
+    }
+  }
   FConnected = true;
+}
+
+void TProviderConnection::BindTable(std::string name, std::string path) {
+  FBoundName = std::move(name);
+  FBoundPath = std::move(path);
 }
 
 void TProviderConnection::Close() {
@@ -289,6 +303,7 @@ std::string TProviderConnection::PathOfTable(std::string_view name) const {
     name = name.substr(1, name.size() - 2);
   }
   if (name.empty()) throw EDbfError("Table name is empty.");
+  if (!FBoundPath.empty() && name == FBoundName) return FBoundPath;
   std::optional<std::string> path = FindFileIgnoringCase(FFolder, std::string(name) + ".dbf");
   // A name that carries its own extension names the file itself.
   if (!path && name.find('.') != std::string_view::npos) path = FindFileIgnoringCase(FFolder, name);
@@ -297,14 +312,9 @@ std::string TProviderConnection::PathOfTable(std::string_view name) const {
 }
 
 TTableLock& TProviderConnection::LockTable(const std::string& path) const {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) != nullptr) {
-    for (const auto& lock : FLocks) {
-      if (lock->Files().Table == resolved) return *lock;
-    }
-  }
-  FLocks.push_back(std::make_unique<TTableLock>(path));
-  return *FLocks.back();
+  std::shared_ptr<TTableLock> lock = TTableLock::Share(path);
+  if (std::find(FLocks.begin(), FLocks.end(), lock) == FLocks.end()) FLocks.push_back(lock);
+  return *lock;
 }
 
 std::unique_ptr<TProviderRecordset> TProviderConnection::OpenTable(std::string_view name) const {
@@ -340,7 +350,9 @@ void TProviderConnection::Execute(std::string_view text) {
   if (!FExclusive) throw EDbfError("File must be opened exclusively.");
   TTableLock& lock = LockTable(path);
   if (isDelete) {
-    DeleteAllRecords(lock);
+    FFileSystem != nullptr ? DeleteAllRecords(lock, *FFileSystem) : DeleteAllRecords(lock);
+  } else if (FFileSystem != nullptr) {
+    PackTable(lock, *FFileSystem);
   } else {
     PackTable(lock);
   }

@@ -12,6 +12,7 @@
 #include "base/variant.h"
 #include "dbf/cursor.h"
 #include "dbf/lock.h"
+#include "dbf/pack_io.h"
 #include "dbf/table.h"
 #include "tables/provider/ado_types.h"
 
@@ -111,8 +112,11 @@ class TProviderConnection {
 
   // Connects with the connection string: "Data Source" names the folder of
   // the tables ("" is the current folder); "Exclusive=ON" asks for exclusive
-  // use; other attributes are ignored. Throws EDbfError when the folder does
-  // not exist. Connecting when connected does nothing.
+  // use, and locks the bound table (see BindTable) with its memo file and
+  // index at once; other attributes are ignored. Throws EDbfError when the
+  // folder does not exist or the bound table cannot be locked ("File is in
+  // use by another program: <file>"); the connection stays disconnected then.
+  // Connecting when connected does nothing.
   void Open();
   void Close();
   bool Connected() const { return FConnected; }
@@ -120,10 +124,16 @@ class TProviderConnection {
   const std::string& Folder() const { return FFolder; }
   bool Exclusive() const { return FExclusive; }
 
-  // Opens the table named name ("[name]" is unbracketed): the file
-  // <name>.dbf in the folder, matching letter case exactly first and then
-  // ignoring it. On an exclusive connection the table is locked first (see
-  // Execute). Requires Connected(). Throws EDbfError.
+  // From now on the table named name (exactly; "[name]" is unbracketed) is
+  // the file at path, whatever other files of the folder the name would
+  // find, until another binding replaces this one. Kept across Close().
+  void BindTable(std::string name, std::string path);
+
+  // Opens the table named name ("[name]" is unbracketed): the bound file
+  // when name is the bound name, otherwise the file <name>.dbf in the folder,
+  // matching letter case exactly first and then ignoring it. On an exclusive
+  // connection the table is locked first (see Execute). Requires Connected().
+  // Throws EDbfError.
   std::unique_ptr<TProviderRecordset> OpenTable(std::string_view name) const;
 
   // Executes a command text; nothing is returned. "DELETE FROM name" marks
@@ -132,11 +142,19 @@ class TProviderConnection {
   // the name is the rest of the text, found as OpenTable finds it. Both need an
   // exclusive connection, which locks the table with its memo file and index
   // the first time a command or an open names it, and keeps them locked until
-  // Close(). Requires Connected(). Throws EDbfError, among them "File is in use
-  // by another program: <file>".
+  // Close(), or, for a holder of Locks(), until the holder lets go as well.
+  // Requires Connected(). Throws EDbfError, among them "File is in use by
+  // another program: <file>".
   void Execute(std::string_view text);
 
+  // The locks this connection holds. A caller that keeps them keeps the
+  // tables locked across Close() and a new Open(), which takes the same locks.
+  const std::vector<std::shared_ptr<TTableLock>>& Locks() const { return FLocks; }
+
   TDbfOpenOptions& Options() { return FOptions; }
+  // The file system DELETE FROM and PACK write through; the real one unless
+  // one is given here (it must outlive the connection's commands).
+  void SetFileSystem(PackIo* io) { FFileSystem = io; }
 
  private:
   std::string PathOfTable(std::string_view name) const;
@@ -147,8 +165,11 @@ class TProviderConnection {
   std::string FFolder;
   bool FExclusive = false;
   TDbfOpenOptions FOptions;
+  std::string FBoundName;
+  std::string FBoundPath;
+  PackIo* FFileSystem = nullptr;
   // The exclusive connection's locks, one per table it has named.
-  mutable std::vector<std::unique_ptr<TTableLock>> FLocks;
+  mutable std::vector<std::shared_ptr<TTableLock>> FLocks;
 };
 
 }  // namespace lumbra

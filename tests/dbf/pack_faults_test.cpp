@@ -1,23 +1,31 @@
-// Emptying a table when the file system fails or the process dies part way:
-// every failure leaves the original files or a consistent set, and every
-// instant of the replacement leaves files that open and read correctly.
+// Emptying a table through slot 1 when the file system fails, the process
+// dies or the power goes part way: every outcome reads as the table before or
+// as the emptied table, every message says what was left, and every refusal
+// leaves every byte as it was.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <set>
+#include <functional>
+#include <limits>
+#include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "dbf/cdx.h"
 #include "dbf/dbf_error.h"
 #include "dbf/pack.h"
+#include "tables/slots.h"
 #include "tests/dbf/pack_fixture.h"
+#include "tests/support/no_slot_view.h"
 
 namespace lumbra {
 namespace {
@@ -30,10 +38,11 @@ class TFaultyIo : public PosixPackIo {
  public:
   enum class TFault { Fail, Kill };
 
-  size_t FailAt = 0;       // 1-based step; 0 never
-  size_t FailAgainAt = 0;  // a later step that fails too; 0 never
+  size_t FailAt = 0;  // 1-based step; 0 never
   TFault Fault = TFault::Fail;
   int Error = EIO;
+  uint64_t Free = std::numeric_limits<uint64_t>::max();  // FreeSpace reports at most this
+  std::function<void(size_t)> BeforeStep;                // called with each step's number
   std::vector<std::string> Steps;
 
   int CreateTemporary(const std::string& folder, const std::string& prefix,
@@ -46,9 +55,10 @@ class TFaultyIo : public PosixPackIo {
     Step("write", path);
     PosixPackIo::WriteAt(fd, path, offset, data, length);
   }
-  void CopyAttributes(int fd, const std::string& path, const struct stat& original) override {
+  void CopyAttributes(int fd, const std::string& path, int originalFd,
+                      const std::string& originalPath) override {
     Step("attributes", path);
-    PosixPackIo::CopyAttributes(fd, path, original);
+    PosixPackIo::CopyAttributes(fd, path, originalFd, originalPath);
   }
   void Sync(int fd, const std::string& path) override {
     Step("sync", path);
@@ -62,373 +72,434 @@ class TFaultyIo : public PosixPackIo {
     Step("rename to " + to.substr(to.rfind('/') + 1), from);
     PosixPackIo::Rename(from, to);
   }
+  uint64_t FreeSpace(const std::string& folder) override {
+    return std::min(Free, PosixPackIo::FreeSpace(folder));
+  }
 
  private:
   void Step(const std::string& what, const std::string& path) {
     Steps.push_back(what);
-    if (Steps.size() != FailAt && Steps.size() != FailAgainAt) return;
+    if (BeforeStep) BeforeStep(Steps.size());
+    if (Steps.size() != FailAt) return;
     if (Fault == TFault::Kill) ::raise(SIGKILL);
     throw EDbfError("Cannot " + what + " '" + path + "': " + std::strerror(Error));
   }
 };
 
-void EmptyTable(const std::string& path, PackIo& io) {
-  TTableLock lock(path);
-  DeleteAllRecords(lock, io);
-  PackTable(lock, io);
+// Empties the table at path as "Goleste Baza" does, through slot 1, with io
+// under the two commands.
+void EmptyThroughSlots(const std::string& path, PackIo& io) {
+  test::TNoSlotView view;
+  const TRegionalSettings settings;
+  TTableSlots slots(view, settings);
+  slots.Conn.Provider().SetFileSystem(&io);
+  slots.DeschideDbf1(path);
+  slots.GolesteBaza();
 }
 
-// Empties the table in a child process that is killed at step; whether it was.
-bool EmptyKilledAt(const std::string& table, size_t step) {
+// The message of what EmptyThroughSlots throws; "" when it succeeds.
+std::string EmptyingError(const std::string& path, PackIo& io) {
+  try {
+    EmptyThroughSlots(path, io);
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "";
+}
+
+// Runs body in a child process, as the user nobody when this one is root;
+// the child's exit code.
+int AsUnprivilegedUser(const std::function<int()>& body) {
   const pid_t pid = ::fork();
-  if (pid < 0) return false;
   if (pid == 0) {
-    TFaultyIo io;
-    io.FailAt = step;
-    io.Fault = TFaultyIo::TFault::Kill;
-    try {
-      EmptyTable(table, io);
-    } catch (...) {
-      ::_exit(1);
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+         ::setresuid(65534, 65534, 65534) != 0)) {
+      ::_exit(90);
     }
-    ::_exit(0);
+    ::_exit(body());
   }
   int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
-using TFiles = std::tuple<std::string, std::string, std::string>;  // table, memo, index
-
-class PackFaultsTest : public ::testing::Test {
+// A table of the given number of records with memo and index, its bytes, and
+// the bytes a finished emptying leaves, learned on a copy along with every
+// step the emptying takes.
+class EmptyingFaultsTest : public ::testing::Test {
  protected:
-  // Writes the table, then empties a copy of it step by step to learn every
-  // state the files may be seen in: the originals (0), after DELETE FROM (1),
-  // and after PACK (2), with the files replaced in the order index, table,
-  // memo.
-  void SetUp() override {
-    WriteTable(FFolder.Path(), "t", FRows);
+  void Build(size_t records) {
+    std::vector<TRow> rows;
+    for (size_t i = 0; i < records; ++i)
+      rows.push_back({static_cast<int>(i % 10000), "row" + std::to_string(i % 1000000),
+                      i % 10 == 0 ? "note " + std::to_string(i) : ""});
+    rows[1].Deleted = true;
+    WriteTable(FFolder.Path(), "t", rows, {.Memo = true, .Index = false});
+    // An index over the first records: its keys are never read.
+    WriteBytes(FFolder / "t.cdx", Index(std::vector<TRow>(
+                                      rows.begin(), rows.begin() + std::min<size_t>(records, 20))));
+    FBefore = ReadTableBytes(FFolder.Path());
     TTempFolder dry;
-    WriteTable(dry.Path(), "t", FRows);
-    const TFiles s0 = Files(dry);
+    WriteTableBytes(dry.Path(), FBefore);
     TFaultyIo io;
-    TTableLock lock(dry / "t.dbf");
-    DeleteAllRecords(lock, io);
-    FDeleteSteps = io.Steps.size();
-    const TFiles s1 = Files(dry);
-    PackTable(lock, io);
+    EmptyThroughSlots(dry / "t.dbf", io);
     FSteps = io.Steps;
-    const TFiles s2 = Files(dry);
-    FBeforeDelete = s0;
-    FBeforePack = s1;
-    const auto& [t0, m0, c0] = s0;
-    const auto& [t1, m1, c1] = s1;
-    const auto& [t2, m2, c2] = s2;
-    FConsistent = {s0, s1, {t1, m0, c2}, {t2, m0, c2}, s2};
-    FFinal = s2;
+    FAfter = ReadTableBytes(dry.Path());
+    for (size_t i = 0; i < FSteps.size() && FCommit == 0; ++i) {
+      if (FSteps[i] == "rename to t.dbf") FCommit = i + 1;
+    }
+    ASSERT_NE(FCommit, 0u);
   }
-
-  static TFiles Files(const TTempFolder& folder) {
-    return {ReadBytes(folder / "t.dbf"), ReadBytes(folder / "t.fpt"), ReadBytes(folder / "t.cdx")};
-  }
-
-  // The files form one of the consistent sets, and read correctly: every
-  // record with its memo, or none; an index that reads with certainty.
-  void ExpectConsistent() {
-    EXPECT_TRUE(FConsistent.count(Files(FFolder)) == 1) << "an inconsistent set of files";
-    const std::vector<std::string> rows = VisibleRows(FFolder / "t.dbf");
-    EXPECT_TRUE(rows.empty() || rows == Expected(FRows)) << rows.size() << " records";
-    PosixFileIo index(FFolder / "t.cdx");
-    EXPECT_NO_THROW(ReadCdx(index));
-  }
+  void Restore() { WriteTableBytes(FFolder.Path(), FBefore); }
+  std::string Table() const { return FFolder / "t.dbf"; }
 
   TTempFolder FFolder;
-  std::vector<TRow> FRows = SampleRows(9);
-  std::set<TFiles> FConsistent;
-  TFiles FBeforeDelete;
-  TFiles FBeforePack;
-  TFiles FFinal;
-  std::vector<std::string> FSteps;  // of DELETE FROM then PACK
-  size_t FDeleteSteps = 0;
+  TTableBytes FBefore;
+  TTableBytes FAfter;
+  std::vector<std::string> FSteps;
+  size_t FCommit = 0;  // the step whose rename puts DELETE FROM's table in place
 };
 
-TEST_F(PackFaultsTest, EveryFailingStepLeavesAConsistentSetAndCanBeRepeated) {
+TEST_F(EmptyingFaultsTest, EveryFailingStepLeavesOldOrNewAndSaysWhich) {
+  Build(9);
   ASSERT_GT(FSteps.size(), 20u);
   for (size_t step = 1; step <= FSteps.size(); ++step) {
     SCOPED_TRACE("step " + std::to_string(step) + ": " + FSteps[step - 1]);
     TFaultyIo io;
     io.FailAt = step;
-    try {
-      EmptyTable(FFolder / "t.dbf", io);
-      ADD_FAILURE() << "no failure";
-    } catch (const EDbfError& e) {
-      EXPECT_NE(e.Message().find(std::strerror(EIO)), std::string::npos) << e.Message();
-      // Before its first rename, a command changes nothing.
-      const bool renamed = [&] {
-        const size_t from = step <= FDeleteSteps ? 0 : FDeleteSteps;
-        for (size_t i = from; i + 1 < step; ++i) {
-          if (FSteps[i].rfind("rename", 0) == 0) return true;
-        }
-        return false;
-      }();
-      if (!renamed) {
-        EXPECT_NE(e.Message().find("nothing was changed"), std::string::npos) << e.Message();
-        EXPECT_TRUE(Files(FFolder) == (step <= FDeleteSteps ? FBeforeDelete : FBeforePack));
-      }
+    const std::string message = EmptyingError(Table(), io);
+    EXPECT_NE(message.find(std::strerror(EIO)), std::string::npos) << message;
+    if (step <= FCommit) {
+      EXPECT_NE(message.find("nothing was changed"), std::string::npos) << message;
+      EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FBefore);
+    } else {
+      EXPECT_EQ(message.find("nothing was changed"), std::string::npos) << message;
+      EXPECT_NE(message.find("every record is marked deleted"), std::string::npos) << message;
+      EXPECT_TRUE(VisibleRows(Table()).empty());
     }
-    ExpectConsistent();
+    EXPECT_TRUE(AllOldOrAllNew(FFolder.Path(), FBefore, FAfter));
     EXPECT_TRUE(Leftovers(FFolder).empty());
     // Whatever was left, emptying again finishes the job.
-    TFaultyIo clean;
-    EmptyTable(FFolder / "t.dbf", clean);
-    EXPECT_TRUE(Files(FFolder) == FFinal);
-    WriteTable(FFolder.Path(), "t", FRows);
+    PosixPackIo clean;
+    EmptyThroughSlots(Table(), clean);
+    EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FAfter);
+    Restore();
   }
 }
 
-TEST_F(PackFaultsTest, AFailedRenameAfterTheFirstSaysHowFarThePackGot) {
-  size_t tableRename = 0;
-  for (size_t i = FDeleteSteps; i < FSteps.size(); ++i) {
-    if (FSteps[i] == "rename to t.dbf") tableRename = i + 1;
-  }
-  ASSERT_NE(tableRename, 0u);
-  TFaultyIo io;
-  io.FailAt = tableRename;
-  io.Error = EXDEV;
-  try {
-    EmptyTable(FFolder / "t.dbf", io);
-    FAIL() << "no failure";
-  } catch (const EDbfError& e) {
-    EXPECT_NE(e.Message().find("PACK stopped part way (its index was emptied; the files still "
-                               "read correctly)"),
-              std::string::npos)
-        << e.Message();
-  }
-  ExpectConsistent();
-  EXPECT_TRUE(VisibleRows(FFolder / "t.dbf").empty());
-}
-
-// The process is killed at each step in turn, in a child that empties the
-// table; what it leaves must read as all the old records or none.
-TEST_F(PackFaultsTest, AProcessKilledAtAnyStepLeavesAllTheRecordsOrNone) {
-  std::set<size_t> sawRecords;
+TEST_F(EmptyingFaultsTest, AProcessKilledAtAnyStepOfALargeTableLeavesOldOrNew) {
+  Build(200000);
+  ASSERT_GT(FSteps.size(), 30u);
   for (size_t step = 1; step <= FSteps.size(); ++step) {
     SCOPED_TRACE("killed at step " + std::to_string(step) + ": " + FSteps[step - 1]);
-    ASSERT_TRUE(EmptyKilledAt(FFolder / "t.dbf", step));
-    ExpectConsistent();
-    sawRecords.insert(VisibleRows(FFolder / "t.dbf").size());
-    // The next emptying finishes the job and clears what the killed one left.
-    PosixPackIo io;
-    EmptyTable(FFolder / "t.dbf", io);
-    EXPECT_TRUE(Files(FFolder) == FFinal);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TFaultyIo io;
+      io.FailAt = step;
+      io.Fault = TFaultyIo::TFault::Kill;
+      EmptyingError(Table(), io);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(AllOldOrAllNew(FFolder.Path(), FBefore, FAfter));
+    if (step <= FCommit) {
+      EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FBefore);
+    }
+    // The next emptying clears what the killed one left and finishes the job.
+    PosixPackIo clean;
+    EmptyThroughSlots(Table(), clean);
+    EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FAfter);
     EXPECT_TRUE(Leftovers(FFolder).empty());
-    WriteTable(FFolder.Path(), "t", FRows);
+    Restore();
   }
-  EXPECT_EQ(sawRecords, (std::set<size_t>{0, FRows.size()}));
 }
 
-// A real limit on the file size, as a full disk: PACK fails on its first
-// write past the limit and leaves the table as it was.
-TEST(PackDiskFull, AFailedWriteLeavesTheOriginalsAndNoTemporaries) {
-  TTempFolder folder;
-  std::vector<TRow> rows = SampleRows(600);
-  for (size_t i = 0; i < rows.size(); i += 2)
-    rows[i].Deleted = true;
-  WriteTable(folder.Path(), "t", rows, {.Memo = true, .Index = false});
-  const std::string table0 = ReadBytes(folder / "t.dbf");
-  const std::string memo0 = ReadBytes(folder / "t.fpt");
+// The power goes at a step: every write not yet flushed is lost, and so may
+// be every rename since the folder was last flushed.
+class TPowerCutIo : public TFaultyIo {
+ public:
+  struct TCut {};
+
+  explicit TPowerCutIo(fs::path folder) : FFolder(std::move(folder)) {}
+
+  // The files as the disk holds them after the cut, with the renames not
+  // yet flushed kept and lost.
+  TTableBytes Kept;
+  TTableBytes Lost;
+  size_t CutAt = 0;
+
+  int CreateTemporary(const std::string& folder, const std::string& prefix,
+                      std::string& path) override {
+    Check();
+    const int fd = TFaultyIo::CreateTemporary(folder, prefix, path);
+    // A new file may take the number of one removed before.
+    FDirty.erase(InodeOf(fd));
+    FFlushed.erase(InodeOf(fd));
+    return fd;
+  }
+  void WriteAt(int fd, const std::string& path, uint64_t offset, const void* data,
+               size_t length) override {
+    Check();
+    FDirty[InodeOf(fd)] = true;
+    TFaultyIo::WriteAt(fd, path, offset, data, length);
+  }
+  void CopyAttributes(int fd, const std::string& path, int originalFd,
+                      const std::string& originalPath) override {
+    Check();
+    TFaultyIo::CopyAttributes(fd, path, originalFd, originalPath);
+  }
+  void Sync(int fd, const std::string& path) override {
+    Check();
+    TFaultyIo::Sync(fd, path);
+    FDirty[InodeOf(fd)] = false;
+    FFlushed[InodeOf(fd)] = ReadBytes(path);
+  }
+  void SyncFolder(const std::string& folder) override {
+    Check();
+    TFaultyIo::SyncFolder(folder);
+    FPending.clear();
+  }
+  void Rename(const std::string& from, const std::string& to) override {
+    Check();
+    FPending.emplace_back(to, ReadBytes(to));
+    TFaultyIo::Rename(from, to);
+  }
+
+ private:
+  static ino_t InodeOf(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? st.st_ino : 0;
+  }
+  // What the disk holds under name after the cut: a file with writes not yet
+  // flushed holds what it held at its last flush.
+  std::string OnDisk(const std::string& name) {
+    const std::string path = (FFolder / name).string();
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return "";
+    if (!FDirty[st.st_ino]) return ReadBytes(path);
+    return FFlushed[st.st_ino];
+  }
+  void Check() {
+    if (++FStep != CutAt) return;
+    Kept = {OnDisk("t.dbf"), OnDisk("t.fpt"), OnDisk("t.cdx")};
+    Lost = Kept;
+    for (auto it = FPending.rbegin(); it != FPending.rend(); ++it) {
+      const std::string name = it->first.substr(it->first.rfind('/') + 1);
+      (name == "t.dbf" ? Lost.Table : name == "t.fpt" ? Lost.Memo : Lost.Index) = it->second;
+    }
+    throw TCut();
+  }
+
+  fs::path FFolder;
+  size_t FStep = 0;
+  std::map<ino_t, bool> FDirty;
+  std::map<ino_t, std::string> FFlushed;
+  std::vector<std::pair<std::string, std::string>> FPending;  // renamed-over path, old bytes
+};
+
+TEST_F(EmptyingFaultsTest, APowerCutAtAnyStepLeavesOldOrNew) {
+  Build(120000);  // DELETE FROM's copy takes several writes
+  for (size_t step = 1; step <= FSteps.size(); ++step) {
+    SCOPED_TRACE("power cut at step " + std::to_string(step) + ": " + FSteps[step - 1]);
+    TPowerCutIo io(FFolder.Path());
+    io.CutAt = step;
+    EXPECT_THROW(EmptyThroughSlots(Table(), io), TPowerCutIo::TCut);
+    for (const TTableBytes* disk : {&io.Kept, &io.Lost}) {
+      TTempFolder after;
+      WriteTableBytes(after.Path(), *disk);
+      EXPECT_TRUE(AllOldOrAllNew(after.Path(), FBefore, FAfter));
+    }
+    Restore();
+  }
+}
+
+// Between DELETE FROM and PACK the connection reconnects; no other program
+// may take the table, its memo or its index meanwhile.
+TEST_F(EmptyingFaultsTest, NoOtherProcessGetsALockBetweenTheTwoCommands) {
+  Build(9);
+  TFaultyIo io;
+  int taken = -1;
+  io.BeforeStep = [&](size_t step) {
+    if (step != FCommit + 2) return;  // PACK's first step, after the reconnect
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      int got = 0;
+      for (const char* name : {"t.dbf", "t.fpt", "t.cdx"}) {
+        const int fd = ::open((FFolder / name).c_str(), O_RDWR);
+        struct flock range = {};
+        range.l_type = F_WRLCK;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ++got;
+        if (::fcntl(fd, F_OFD_SETLK, &range) == 0) ++got;
+      }
+      ::_exit(got);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    taken = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EmptyThroughSlots(Table(), io);
+  EXPECT_EQ(FSteps[FCommit + 1].rfind("create", 0), 0u) << FSteps[FCommit + 1];
+  EXPECT_EQ(taken, 0);
+  EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FAfter);
+}
+
+// Each refusal says why and that nothing was changed, and nothing was.
+class EmptyingRefusalsTest : public EmptyingFaultsTest {
+ protected:
+  void SetUp() override { Build(600); }
+  void ExpectRefused(const std::string& message, const std::string& why) {
+    EXPECT_NE(message.find(why), std::string::npos) << message;
+    EXPECT_NE(message.find("nothing was changed"), std::string::npos) << message;
+    EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FBefore);
+    EXPECT_TRUE(Leftovers(FFolder).empty());
+  }
+};
+
+TEST_F(EmptyingRefusalsTest, ADiskWithoutRoomForTheCopy) {
+  TFaultyIo io;
+  io.Free = FBefore.Table.size() / 2;
+  ExpectRefused(EmptyingError(Table(), io), "not enough room on the disk");
+  // A disk that fills up while the copy is written, as a limit on file sizes.
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     ::signal(SIGXFSZ, SIG_IGN);
     const struct rlimit limit = {4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    try {
-      TTableLock lock(folder / "t.dbf");
-      PackTable(lock);
-    } catch (const EDbfError& e) {
-      const bool expected = e.Message().find(std::strerror(EFBIG)) != std::string::npos &&
-                            e.Message().find("nothing was changed") != std::string::npos;
-      ::_exit(expected ? 3 : 4);
-    }
-    ::_exit(0);
+    PosixPackIo real;
+    const std::string message = EmptyingError(Table(), real);
+    ::_exit(message.find("DELETE failed, nothing was changed") != std::string::npos &&
+                    message.find(std::strerror(EFBIG)) != std::string::npos
+                ? 3
+                : 4);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 3);
-  EXPECT_EQ(ReadBytes(folder / "t.dbf"), table0);
-  EXPECT_EQ(ReadBytes(folder / "t.fpt"), memo0);
-  EXPECT_TRUE(Leftovers(folder).empty());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+  ExpectRefused("nothing was changed", "");
 }
 
-// DELETE FROM writes nothing past the end of the table, so a disk without a
-// free block still lets it mark every record.
-TEST(PackDiskFull, DeleteNeedsNoRoomBeyondTheTable) {
-  TTempFolder folder;
-  WriteTable(folder.Path(), "t", SampleRows(600), {.Memo = true, .Index = false});
-  const std::string table0 = ReadBytes(folder / "t.dbf");
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlim_t size = table0.size();
-    const struct rlimit limit = {size, size};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    try {
-      TTableLock lock(folder / "t.dbf");
-      DeleteAllRecords(lock);
-    } catch (const EDbfError&) {
-      ::_exit(4);
-    }
-    ::_exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(ReadBytes(folder / "t.dbf").size(), table0.size());
-  EXPECT_TRUE(VisibleRows(folder / "t.dbf").empty());
-}
-
-// A table of several runs of records, whose flags DELETE FROM marks in place
-// one run after the other.
-class PackLargeTableTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (size_t i = 0; i < 200000; ++i)
-      FRows.push_back({static_cast<int>(i % 10000), "row" + std::to_string(i),
-                       i % 1000 == 0 ? "note " + std::to_string(i) : ""});
-    FRows[1].Deleted = true;
-    WriteTable(FFolder.Path(), "t", FRows, {.Memo = true, .Index = false});
-    FTable0 = ReadBytes(FFolder / "t.dbf");
-    FMemo0 = ReadBytes(FFolder / "t.fpt");
-    TTempFolder dry;
-    WriteTable(dry.Path(), "t", FRows, {.Memo = true, .Index = false});
-    TFaultyIo io;
-    TTableLock lock(dry / "t.dbf");
-    DeleteAllRecords(lock, io);
-    for (size_t i = 0; i < io.Steps.size(); ++i) {
-      if (io.Steps[i] == "write") FWrites.push_back(i + 1);
-    }
-  }
-
-  // The table differs from the original in deletion flags alone, besides the
-  // date of last update, and shows the live records that are left.
-  void ExpectOnlyFlagsChanged() {
-    const std::string table = ReadBytes(FFolder / "t.dbf");
-    ASSERT_EQ(table.size(), FTable0.size());
-    const size_t hl = kHeaderLength(true);
-    const size_t rl = kRecordLength(true);
-    std::vector<TRow> shown;
-    for (size_t i = 0; i < table.size(); ++i) {
-      const size_t record = (i - hl) / rl;
-      if (i >= hl && (i - hl) % rl == 0 && record < FRows.size()) {
-        TRow row = FRows[record];
-        row.Deleted = table[i] == '*';
-        shown.push_back(row);
-        if (row.Deleted) continue;
-      }
-      if ((i < 1 || i > 3) && table[i] != FTable0[i]) {
-        ADD_FAILURE() << "byte " << i << " changed";
-        return;
-      }
-    }
-    EXPECT_EQ(ReadBytes(FFolder / "t.fpt"), FMemo0);
-    EXPECT_EQ(VisibleRows(FFolder / "t.dbf"), Expected(shown));
-  }
-
-  TTempFolder FFolder;
-  std::vector<TRow> FRows;
-  std::string FTable0;
-  std::string FMemo0;
-  std::vector<size_t> FWrites;  // the steps of DELETE FROM that write
-};
-
-TEST_F(PackLargeTableTest, AFailedWriteMarksTheRecordsBack) {
-  ASSERT_GE(FWrites.size(), 3u);
-  TFaultyIo io;
-  io.FailAt = FWrites[2];
-  try {
-    TTableLock lock(FFolder / "t.dbf");
-    DeleteAllRecords(lock, io);
-    FAIL() << "no failure";
-  } catch (const EDbfError& e) {
-    EXPECT_NE(e.Message().find("DELETE failed, nothing was changed"), std::string::npos)
-        << e.Message();
-  }
-  EXPECT_EQ(ReadBytes(FFolder / "t.dbf"), FTable0);
-}
-
-TEST_F(PackLargeTableTest, WhenMarkingBackFailsTooTheMessageSaysSoAndNoDataIsLost) {
-  ASSERT_GE(FWrites.size(), 3u);
-  TFaultyIo io;
-  io.FailAt = FWrites[2];
-  io.FailAgainAt = FWrites[2] + 1;  // the first write that marks records back
-  try {
-    TTableLock lock(FFolder / "t.dbf");
-    DeleteAllRecords(lock, io);
-    FAIL() << "no failure";
-  } catch (const EDbfError& e) {
-    EXPECT_NE(e.Message().find("DELETE failed part way and its records could not all be marked "
-                               "back"),
-              std::string::npos)
-        << e.Message();
-  }
-  ExpectOnlyFlagsChanged();
-  EXPECT_NE(ReadBytes(FFolder / "t.dbf"), FTable0);
-  PosixPackIo clean;
-  EmptyTable(FFolder / "t.dbf", clean);
-  EXPECT_TRUE(VisibleRows(FFolder / "t.dbf").empty());
-}
-
-// A crash between two runs leaves the first records deleted and the rest as
-// they were, every byte of their data kept; emptying again finishes the job.
-TEST_F(PackLargeTableTest, AProcessKilledBetweenRunsLosesNoData) {
-  ASSERT_GE(FWrites.size(), 3u);
-  ASSERT_TRUE(EmptyKilledAt(FFolder / "t.dbf", FWrites[2]));
-  ExpectOnlyFlagsChanged();
-  const size_t shown = VisibleRows(FFolder / "t.dbf").size();
-  EXPECT_GT(shown, 0u);
-  EXPECT_LT(shown, FRows.size() - 1);
-  PosixPackIo clean;
-  EmptyTable(FFolder / "t.dbf", clean);
-  EXPECT_TRUE(VisibleRows(FFolder / "t.dbf").empty());
-  EXPECT_TRUE(Leftovers(FFolder).empty());
-}
-
-TEST(PackReadOnlyFolder, NothingIsCreatedOrChanged) {
-  TTempFolder folder;
-  WriteTable(folder.Path(), "t", SampleRows(5));
-  const std::string table0 = ReadBytes(folder / "t.dbf");
-  // A read-only file system, as the system reports it.
-  TFaultyIo io;
-  io.FailAt = 1;
-  io.Error = EROFS;
-  try {
-    EmptyTable(folder / "t.dbf", io);
-    FAIL() << "no failure";
-  } catch (const EDbfError& e) {
-    EXPECT_NE(e.Message().find(std::strerror(EROFS)), std::string::npos) << e.Message();
-    EXPECT_NE(e.Message().find("nothing was changed"), std::string::npos) << e.Message();
-  }
-  EXPECT_EQ(ReadBytes(folder / "t.dbf"), table0);
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"t.cdx", "t.dbf", "t.fpt"}));
-}
-
-TEST(PackReadOnlyFolder, RefusedByTheFileSystemWhenNotPrivileged) {
+TEST_F(EmptyingRefusalsTest, AFolderTheUserMayNotWriteIn) {
+  fs::permissions(FFolder.Path(), fs::perms::all, fs::perm_options::add);
   if (::geteuid() == 0) {
-    GTEST_SKIP() << "running as root, which writes into a read-only folder anyway; the injected "
-                    "failure of the test above covers it";
+    for (const char* name : {"", "t.dbf", "t.fpt", "t.cdx"})
+      ASSERT_EQ(::chown((FFolder / name).c_str(), 65534, 65534), 0);
   }
-  TTempFolder folder;
-  WriteTable(folder.Path(), "t", SampleRows(5));
-  const std::string table0 = ReadBytes(folder / "t.dbf");
-  fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+  fs::permissions(FFolder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string table = Table();
+  const int code = AsUnprivilegedUser([&] {
+    PosixPackIo io;
+    const std::string message = EmptyingError(table, io);
+    return message.find("Permission denied") != std::string::npos &&
+                   message.find("nothing was changed") != std::string::npos
+               ? 0
+               : 1;
+  });
+  fs::permissions(FFolder.Path(), fs::perms::owner_all);
+  EXPECT_EQ(code, 0);
+  ExpectRefused("nothing was changed", "");
+}
+
+// Files of another user that anyone may write: a replaced file would become
+// the caller's, so the emptying is refused.
+TEST_F(EmptyingRefusalsTest, FilesOfAnotherUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making files of another user needs root";
+  fs::permissions(FFolder.Path(), fs::perms::all);
+  for (const char* name : {"t.dbf", "t.fpt", "t.cdx"}) {
+    ASSERT_EQ(::chown((FFolder / name).c_str(), 1, 1), 0);
+    fs::permissions(FFolder / name, fs::perms::all & ~fs::perms::owner_exec &
+                                        ~fs::perms::group_exec & ~fs::perms::others_exec);
+  }
+  const std::string table = Table();
+  const int code = AsUnprivilegedUser([&] {
+    PosixPackIo io;
+    const std::string message = EmptyingError(table, io);
+    return message.find("belongs to user 1") != std::string::npos &&
+                   message.find("nothing was changed") != std::string::npos
+               ? 0
+               : 1;
+  });
+  EXPECT_EQ(code, 0);
+  ExpectRefused("nothing was changed", "");
+  // In a sticky folder another user's file may not even be renamed over.
+  fs::permissions(FFolder.Path(), fs::perms::all | fs::perms::sticky_bit);
+  ASSERT_EQ(::chown(FFolder.Path().c_str(), 1, 1), 0);
+  const int sticky = AsUnprivilegedUser([&] {
+    PosixPackIo io;
+    return EmptyingError(table, io).find("lets only the owner") != std::string::npos ? 0 : 1;
+  });
+  EXPECT_EQ(sticky, 0);
+  ExpectRefused("nothing was changed", "");
+}
+
+TEST_F(EmptyingRefusalsTest, AnotherNameForTheMemoFile) {
+  ASSERT_EQ(::link((FFolder / "t.fpt").c_str(), (FFolder / "other.fpt").c_str()), 0);
   PosixPackIo io;
-  EXPECT_THROW(EmptyTable(folder / "t.dbf", io), EDbfError);
-  fs::permissions(folder.Path(), fs::perms::owner_all);
-  EXPECT_EQ(ReadBytes(folder / "t.dbf"), table0);
-  EXPECT_TRUE(Leftovers(folder).empty());
+  ExpectRefused(EmptyingError(Table(), io), "has other hard links");
+}
+
+// The replaced files keep their mode, an ACL entry and an extended
+// attribute.
+TEST_F(EmptyingFaultsTest, TheNewFilesKeepModeAclAndAttributes) {
+  Build(9);
+  // A user entry for user 1 with read access, as setfacl writes it.
+  std::string acl;
+  auto entry = [&](uint16_t tag, uint16_t perm, uint32_t id) {
+    for (int i = 0; i < 2; ++i)
+      acl.push_back(static_cast<char>(tag >> (8 * i)));
+    for (int i = 0; i < 2; ++i)
+      acl.push_back(static_cast<char>(perm >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+      acl.push_back(static_cast<char>(id >> (8 * i)));
+  };
+  acl.assign("\x02\x00\x00\x00", 4);
+  entry(0x01, 6, 0xFFFFFFFF);  // owner rw
+  entry(0x02, 4, 1);           // user 1 r
+  entry(0x04, 4, 0xFFFFFFFF);  // group r
+  entry(0x10, 4, 0xFFFFFFFF);  // mask r
+  entry(0x20, 0, 0xFFFFFFFF);  // others none
+  const std::string table = Table();
+  if (::setxattr(table.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
+      ::setxattr(table.c_str(), "user.origin", "survey", 6, 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no ACLs or user attributes: " << std::strerror(errno);
+  }
+  struct stat before;
+  ASSERT_EQ(::stat(table.c_str(), &before), 0);
+  char value[256];
+  const ssize_t kept = ::getxattr(table.c_str(), "system.posix_acl_access", value, sizeof value);
+  ASSERT_GT(kept, 0);
+  acl.assign(value, static_cast<size_t>(kept));  // as the file system keeps it
+  PosixPackIo io;
+  EmptyThroughSlots(table, io);
+  EXPECT_TRUE(VisibleRows(table).empty());
+  struct stat after;
+  ASSERT_EQ(::stat(table.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  EXPECT_EQ(after.st_gid, before.st_gid);
+  const ssize_t n = ::getxattr(table.c_str(), "system.posix_acl_access", value, sizeof value);
+  EXPECT_EQ(std::string(value, static_cast<size_t>(std::max<ssize_t>(n, 0))), acl);
+  const ssize_t m = ::getxattr(table.c_str(), "user.origin", value, sizeof value);
+  EXPECT_EQ(std::string(value, static_cast<size_t>(std::max<ssize_t>(m, 0))), "survey");
+}
+
+// A table reached through a link in another folder is emptied where it
+// really is, with the memo file and index beside it; the link stays.
+TEST_F(EmptyingFaultsTest, ATableBehindASymbolicLink) {
+  Build(9);
+  TTempFolder elsewhere;
+  const std::string link = elsewhere / "view.dbf";
+  ASSERT_EQ(::symlink(Table().c_str(), link.c_str()), 0);
+  EXPECT_EQ(VisibleRows(link), VisibleRows(Table()));  // memos read beside the real file
+  PosixPackIo io;
+  EmptyThroughSlots(link, io);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_TRUE(ReadTableBytes(FFolder.Path()) == FAfter);
+  EXPECT_EQ(elsewhere.Names(), std::vector<std::string>{"view.dbf"});
 }
 
 }  // namespace

@@ -285,6 +285,66 @@ inline std::vector<std::string> Expected(const std::vector<TRow>& rows, bool mem
   return out;
 }
 
+// The table, memo and index files of table t, as bytes ("" for a missing one).
+struct TTableBytes {
+  std::string Table;
+  std::string Memo;
+  std::string Index;
+  bool operator==(const TTableBytes&) const = default;
+};
+
+inline TTableBytes ReadTableBytes(const fs::path& folder, const std::string& name = "t") {
+  auto read = [&](const char* extension) {
+    const fs::path path = folder / (name + extension);
+    return fs::exists(path) ? ReadBytes(path.string()) : std::string();
+  };
+  return {read(".dbf"), read(".fpt"), read(".cdx")};
+}
+
+inline void WriteTableBytes(const fs::path& folder, const TTableBytes& bytes) {
+  WriteBytes((folder / "t.dbf").string(), bytes.Table);
+  WriteBytes((folder / "t.fpt").string(), bytes.Memo);
+  WriteBytes((folder / "t.cdx").string(), bytes.Index);
+}
+
+// Whether table is before with every record's deletion flag set and nothing
+// else changed but the date of last update (bytes 1 to 3).
+inline bool IsAllDeletedCopy(const std::string& table, const std::string& before, bool memo) {
+  if (table.size() != before.size()) return false;
+  const size_t hl = kHeaderLength(memo);
+  const size_t rl = kRecordLength(memo);
+  const size_t records = (before.size() - hl) / rl;
+  for (size_t i = 0; i < table.size(); ++i) {
+    if (i >= 1 && i <= 3) continue;
+    const bool flag = i >= hl && (i - hl) % rl == 0 && (i - hl) / rl < records;
+    if (flag ? table[i] != '*' : table[i] != before[i]) return false;
+  }
+  return true;
+}
+
+// What an emptying may leave, as every reader sees it: the files as they
+// were before, or no visible record with each file either as before (the
+// table with every flag set) or as a finished emptying leaves it.
+inline ::testing::AssertionResult AllOldOrAllNew(const fs::path& folder, const TTableBytes& before,
+                                                 const TTableBytes& after) {
+  const TTableBytes now = ReadTableBytes(folder);
+  if (now == before) return ::testing::AssertionSuccess();
+  const std::vector<std::string> rows = VisibleRows((folder / "t.dbf").string());
+  if (!rows.empty()) {
+    return ::testing::AssertionFailure() << rows.size() << " records visible in a changed table";
+  }
+  if (now.Table != after.Table && !IsAllDeletedCopy(now.Table, before.Table, true)) {
+    return ::testing::AssertionFailure() << "a table partly changed";
+  }
+  if (now.Memo != after.Memo && now.Memo != before.Memo) {
+    return ::testing::AssertionFailure() << "a memo file partly changed";
+  }
+  if (now.Index != after.Index && now.Index != before.Index) {
+    return ::testing::AssertionFailure() << "an index partly changed";
+  }
+  return ::testing::AssertionSuccess();
+}
+
 // Temporary files the packer leaves behind, if any.
 inline std::vector<std::string> Leftovers(const TTempFolder& folder) {
   std::vector<std::string> left;

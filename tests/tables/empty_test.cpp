@@ -2,12 +2,18 @@
 // connection, its checks, the state every failure leaves, the provider's
 // command texts, and lumbra-cli empty.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbf/dbf_error.h"
@@ -157,6 +163,26 @@ TEST_F(EmptyTest, TheSameFileOpenInSlotTwoGoesOnReading) {
   EXPECT_EQ(names, expected);
 }
 
+// A table name that other files of the folder answer to as well (t for
+// t.2023.dbf beside t.dbf, CASE beside case.dbf) still names the file opened:
+// the slot shows it and empties it, and the other file is never touched.
+TEST_F(EmptyTest, EachSlotShowsAndEmptiesTheFileItOpened) {
+  for (const auto& [other, named] : {std::pair{"t", "t.2023"}, std::pair{"case", "CASE"}}) {
+    SCOPED_TRACE(named);
+    WriteTable(FFolder.Path(), other, SampleRows(3));
+    const std::string otherBytes = ReadBytes(FFolder / (std::string(other) + ".dbf"));
+    const std::string path = Open(named);
+    EXPECT_EQ(FSlots.AT.RecordCount(), static_cast<int32_t>(FRows.size()));
+    FSlots.DeschideDbf2(path);
+    EXPECT_EQ(FSlots.AT2.RecordCount(), static_cast<int32_t>(FRows.size()));
+    EXPECT_EQ(FView.Calls.front(), "window: " + TableNameOfPath(path) + " - " + path);
+    FSlots.GolesteBaza();
+    EXPECT_EQ(FSlots.AT.RecordCount(), 0);
+    EXPECT_TRUE(VisibleRows(path).empty());
+    EXPECT_EQ(ReadBytes(FFolder / (std::string(other) + ".dbf")), otherBytes);
+  }
+}
+
 TEST_F(EmptyTest, TheReopenedSlotKeepsItsSort) {
   Open("t");
   FSlots.SorteazaDupa("NAME");
@@ -169,7 +195,8 @@ TEST_F(EmptyTest, TheReopenedSlotKeepsItsSort) {
 TEST_F(EmptyTest, ANameWithABlankGoesIntoBothCommandsUnbracketed) {
   const std::string path = Open("expense details");
   {
-    // Held by another program, DELETE FROM fails and shows its text.
+    // Held by another program, the exclusive connect fails: no command runs
+    // and the grid stays attached.
     TLockHolder holder(path, TLockHolder::TKind::Flock);
     try {
       FSlots.GolesteBaza();
@@ -177,8 +204,9 @@ TEST_F(EmptyTest, ANameWithABlankGoesIntoBothCommandsUnbracketed) {
     } catch (const EDbfError& e) {
       EXPECT_EQ(e.Message(), "File is in use by another program: " + Resolved(path));
     }
-    EXPECT_EQ(FSlots.C1.CommandText, "DELETE FROM expense details");
-    ExpectFailedExecution(path);
+    EXPECT_EQ(FSlots.C1.CommandText, "");
+    EXPECT_FALSE(FSlots.Conn.Connected());
+    EXPECT_TRUE(FSwitches.empty());
     EXPECT_EQ(VisibleRows(path), Expected(FRows));
   }
   FSlots.DeschideDbf1(path);
@@ -274,13 +302,11 @@ TEST(CliEmpty, EmptiesTheFileAndSaysWhyWhenItCannot) {
   WriteTable(folder.Path(), "a", SampleRows(3));
   WriteTable(folder.Path(), "a.b", SampleRows(4));
   const std::string a0 = ReadBytes(folder / "a.dbf");
-  const std::string ab0 = ReadBytes(folder / "a.b.dbf");
   std::string output;
-  // The window would take "a" for the table of a.b.dbf: a different file.
-  EXPECT_EQ(RunCli("empty '" + (folder / "a.b.dbf") + "'", &output), 1);
-  EXPECT_NE(output.find("nothing was changed"), std::string::npos) << output;
+  // The table name "a" of a.b.dbf names a.dbf too; the file named is emptied.
+  EXPECT_EQ(RunCli("empty '" + (folder / "a.b.dbf") + "'", &output), 0) << output;
   EXPECT_EQ(ReadBytes(folder / "a.dbf"), a0);
-  EXPECT_EQ(ReadBytes(folder / "a.b.dbf"), ab0);
+  EXPECT_TRUE(VisibleRows(folder / "a.b.dbf").empty());
   {
     TLockHolder holder(folder / "t.dbf", TLockHolder::TKind::FlockShared);
     EXPECT_EQ(RunCli("empty '" + (folder / "t.dbf") + "'", &output), 1);
@@ -289,6 +315,74 @@ TEST(CliEmpty, EmptiesTheFileAndSaysWhyWhenItCannot) {
   EXPECT_EQ(VisibleRows(folder / "t.dbf").size(), 5u);
   EXPECT_EQ(RunCli("empty '" + (folder / "t.dbf") + "'", &output), 0) << output;
   EXPECT_TRUE(VisibleRows(folder / "t.dbf").empty());
+  // Letter case names another file on Linux.
+  WriteTable(folder.Path(), "CASE", SampleRows(2));
+  WriteTable(folder.Path(), "case", SampleRows(4));
+  EXPECT_EQ(RunCli("dump '" + (folder / "CASE.dbf") + "' --format csv", &output), 0) << output;
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 3) << output;
+}
+
+// lumbra-cli empty on a table of 200,000 records, stopped at moments spread
+// over its run by SIGKILL, SIGTERM, SIGINT and SIGHUP: the files read as
+// before or as emptied, and a caught signal removes the temporaries and ends
+// the command with a message and exit code 1.
+TEST(CliEmpty, StoppedAtAnyMomentLeavesOldOrNew) {
+  TTempFolder folder;
+  std::vector<TRow> rows;
+  for (size_t i = 0; i < 200000; ++i)
+    rows.push_back({static_cast<int>(i % 10000), "row" + std::to_string(i),
+                    i % 10 == 0 ? "note " + std::to_string(i) : ""});
+  WriteTable(folder.Path(), "t", rows, {.Memo = true, .Index = false});
+  WriteBytes(folder / "t.cdx", Index(std::vector<TRow>(rows.begin(), rows.begin() + 20)));
+  const TTableBytes before = ReadTableBytes(folder.Path());
+  TTempFolder dry;
+  WriteTableBytes(dry.Path(), before);
+  ASSERT_EQ(RunCli("empty '" + (dry / "t.dbf") + "'"), 0);
+  const TTableBytes after = ReadTableBytes(dry.Path());
+  // How long a whole run takes, to spread the signals over it.
+  WriteTableBytes(dry.Path(), before);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunCli("empty '" + (dry / "t.dbf") + "'"), 0);
+  const auto run = std::chrono::steady_clock::now() - start;
+  const int signals[] = {SIGKILL, SIGTERM, SIGINT, SIGHUP};
+  std::set<bool> emptied;
+  for (int i = 0; i < 24; ++i) {
+    const int signal = signals[i % 4];
+    SCOPED_TRACE("signal " + std::to_string(signal) + ", run " + std::to_string(i));
+    int err[2];
+    ASSERT_EQ(::pipe(err), 0);
+    const std::string table = folder / "t.dbf";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::dup2(err[1], 2);
+      ::execl(LUMBRA_CLI_PATH, "lumbra-cli", "empty", table.c_str(), nullptr);
+      ::_exit(127);
+    }
+    ::close(err[1]);
+    std::this_thread::sleep_for(run * (i + 1) / 12);
+    ::kill(pid, signal);
+    std::string message;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;)
+      message.append(buffer, static_cast<size_t>(n));
+    ::close(err[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(AllOldOrAllNew(folder.Path(), before, after));
+    // Only a kill -9 may leave a temporary, which the next emptying removes.
+    EXPECT_TRUE(signal == SIGKILL || Leftovers(folder).empty());
+    const bool untouched = ReadTableBytes(folder.Path()) == before;
+    emptied.insert(!untouched);
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+      EXPECT_EQ(WEXITSTATUS(status), 1);
+      EXPECT_NE(message.find(untouched ? "; nothing was changed" : "it is emptied"),
+                std::string::npos)
+          << message;
+    }
+    WriteTableBytes(folder.Path(), before);
+  }
+  EXPECT_EQ(emptied.size(), 2u) << "the signals all came before, or all after, the change";
 }
 
 }  // namespace
