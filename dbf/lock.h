@@ -1,5 +1,5 @@
 // Exclusive use of a table's files while they are emptied and packed
-// (dbf-format.md section 9). Each file is locked twice: a whole-file flock()
+// (FORMAT.md, section 8.1). Each file is locked twice: a whole-file flock()
 // and an open-file-description (OFD) write lock over the whole file. Other
 // xBase programs on Linux take one family or the other, and the two do not
 // see each other; an OFD lock, unlike a classic POSIX one, is not dropped

@@ -143,7 +143,7 @@ TTableState InspectTable(TLockedFile& file) {
 }
 
 // The memo file of an empty table: its header alone, the next free block
-// set to the first usable one (dbf-format.md section 8.2).
+// set to the first usable one (FORMAT.md, section 8).
 std::string EmptyMemo(const std::string& table, TLockedFile& memo, TMemoFormat format,
                       const TDbfHeader& header) {
   const uint64_t size = memo.Size();

@@ -393,6 +393,7 @@ TEST(PackCorpus, RefusesADBaseIITable) {
   if (!fs::exists(source)) GTEST_SKIP() << "no corpus at " << CorpusDir();
   TTempFolder folder;
   fs::copy_file(source, folder.Path() / "t.dbf");
+  fs::permissions(folder.Path() / "t.dbf", fs::perms::owner_write, fs::perm_options::add);
   TTableLock lock(folder / "t.dbf");
   EXPECT_THROW(PackTable(lock), EDbfError);
 }
