@@ -98,11 +98,6 @@ void PosixPackIo::WriteAt(int fd, const std::string& path, uint64_t offset, cons
     }
     done += static_cast<size_t>(n);
   }
-  // Writing back to the disk starts now, while the rest is being written, so
-  // that the flush before the rename finds little left to do. Only a hint:
-  // the flush reports any error.
-  static_cast<void>(::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length),
-                                      SYNC_FILE_RANGE_WRITE));
 }
 
 void PosixPackIo::CopyAttributes(int fd, const std::string& path, int originalFd,

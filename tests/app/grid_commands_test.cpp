@@ -15,6 +15,8 @@
 
 #include "app/lumbra_main.h"
 #include "app/memo_sink.h"
+#include "dbf/dbf_error.h"
+#include "dbf/pack_io.h"
 #include "tests/app/grid_test_tables.h"
 #include "tests/app/gui_fakes.h"
 #include "tests/winutil/fake_desktop.h"
@@ -152,6 +154,36 @@ TEST_F(GridCommandsTest, GolesteBazaLeavesTheColumnsOverOneBlankRow) {
   EXPECT_EQ(Grid1().columnCount(), 2);
   EXPECT_EQ(Grid1().rowCount(), 1);
   EXPECT_EQ(Grid1().CurrentRow(), -1);
+}
+
+// The file system under the emptying, failing its second rename: PACK's
+// first, after DELETE FROM put its table in place.
+class TPackRenameFails : public PosixPackIo {
+ public:
+  void Rename(const std::string& from, const std::string& to) override {
+    if (++FRenames == 2) throw EDbfError("Cannot rename '" + from + "': Input/output error");
+    PosixPackIo::Rename(from, to);
+  }
+
+ private:
+  int FRenames = 0;
+};
+
+TEST_F(GridCommandsTest, GolesteBazaSaysWhatAFailedPackLeftAndFinishesWhenPressedAgain) {
+  TPackRenameFails io;
+  Slots().Conn.Provider().SetFileSystem(&io);
+  Slots().DeschideDbf1(Write("t", TextTable(2, 4)));
+  Window->RzBitBtn1->click();
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  const std::string text = Ui.Boxes[0].Text.toStdString();
+  EXPECT_NE(text.find("every record is marked deleted"), std::string::npos) << text;
+  EXPECT_NE(text.find("Emptying it again finishes the job"), std::string::npos) << text;
+  EXPECT_EQ(text.find("nothing was changed"), std::string::npos) << text;
+  Slots().DeschideDbf1(Slots().FFisierDbf1);
+  EXPECT_EQ(Slots().AT.RecordCount(), 0);
+  Window->RzBitBtn1->click();
+  EXPECT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_EQ(Slots().AT.RecordCount(), 0);
 }
 
 TEST_F(GridCommandsTest, ShowsAGridsReadErrorOnceUnderTheTitle) {
