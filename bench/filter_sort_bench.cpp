@@ -23,8 +23,8 @@
 #include "dbf/collation.h"
 #include "dbf/filter_values.h"
 #include "fields/regional_settings.h"
+#include "provider/provider.h"
 #include "tables/data_access.h"
-#include "tables/provider/provider.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "dbf/table.h"
 #include "fields/regional_settings.h"
 #include "tables/data_access.h"
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 #include "tables/slots.h"
 
 namespace lumbra {

@@ -6,7 +6,7 @@
 
 #include "base/date_time.h"
 #include "base/text.h"
-#include "tables/provider/ado_types.h"
+#include "provider/ado_types.h"
 
 namespace lumbra {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fields/field_types.h"
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 
 namespace lumbra {
 

@@ -1,6 +1,6 @@
 #include "fields/field_types.h"
 
-#include "tables/provider/ado_types.h"
+#include "provider/ado_types.h"
 
 namespace lumbra {
 

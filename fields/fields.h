@@ -11,7 +11,7 @@
 #include "base/variant.h"
 #include "fields/field_defs.h"
 #include "fields/regional_settings.h"
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 
 namespace lumbra {
 

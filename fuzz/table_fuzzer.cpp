@@ -20,7 +20,7 @@
 #include "fields/grid_model.h"
 #include "fields/regional_settings.h"
 #include "fuzz/fuzz_tables.h"
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 
 namespace lumbra::fuzz {
 namespace {

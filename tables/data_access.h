@@ -11,7 +11,7 @@
 #include "fields/fields.h"
 #include "fields/grid_model.h"
 #include "fields/regional_settings.h"
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 
 namespace lumbra {
 

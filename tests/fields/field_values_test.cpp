@@ -11,7 +11,7 @@
 #include "dbf/table.h"
 #include "fields/field_defs.h"
 #include "fields/fields.h"
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 #include "tests/support/dbf_builder.h"
 #include "tests/support/test_files.h"
 

@@ -1,6 +1,6 @@
 // The table provider: connection strings, opening tables by name, column
 // descriptions as design.md lists them, and moving through the records.
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dbf/dbf_error.h"
-#include "tables/provider/connection_string.h"
+#include "provider/connection_string.h"
 #include "tests/support/dbf_builder.h"
 #include "tests/support/read_back.h"
 #include "tests/support/test_files.h"

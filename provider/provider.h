@@ -14,7 +14,7 @@
 #include "dbf/lock.h"
 #include "dbf/pack_io.h"
 #include "dbf/table.h"
-#include "tables/provider/ado_types.h"
+#include "provider/ado_types.h"
 
 namespace lumbra {
 

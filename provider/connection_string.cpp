@@ -1,4 +1,4 @@
-#include "tables/provider/connection_string.h"
+#include "provider/connection_string.h"
 
 #include "base/text.h"
 

@@ -1,4 +1,4 @@
-#include "tables/provider/provider.h"
+#include "provider/provider.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 #include "dbf/filter_expression.h"
 #include "dbf/pack.h"
 #include "dbf/sort_order.h"
-#include "tables/provider/connection_string.h"
+#include "provider/connection_string.h"
 
 namespace lumbra {
 
