@@ -72,7 +72,6 @@ void TGridTableModel::SetCurrentRow(int row) {
   for (int changed : {before, after}) {
     if (changed >= 0) emit headerDataChanged(Qt::Vertical, changed, changed);
   }
-  emit CurrentRowChanged(after);
 }
 
 void TGridTableModel::SetColumnWidth(int column, int width) {

@@ -57,10 +57,6 @@ class TGridTableModel final : public QAbstractTableModel {
                       int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
- signals:
-  // The table's current record moved to row (-1: none).
-  void CurrentRowChanged(int row);
-
  private:
   // Hands the exception being handled to the error handler, queued, when it
   // is the first since the last Reset. Call only inside a catch block.

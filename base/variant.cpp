@@ -79,11 +79,6 @@ Variant Variant::FromCurrency(int64_t tenThousandths) {
   v.SetCurrency(tenThousandths);
   return v;
 }
-Variant Variant::FromDate(double oleDate) {
-  Variant v;
-  v.SetDate(oleDate);
-  return v;
-}
 Variant Variant::FromBoolean(bool value) {
   Variant v;
   v.SetBoolean(value);

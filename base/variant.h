@@ -53,7 +53,6 @@ class Variant {
   static Variant FromInt64(int64_t value);
   static Variant FromDouble(double value);
   static Variant FromCurrency(int64_t tenThousandths);
-  static Variant FromDate(double oleDate);
   static Variant FromBoolean(bool value);
   static Variant FromDecimal(const TDecimal& value);
   static Variant OfKind(TVarType type) { return Variant(type); }

@@ -22,8 +22,8 @@
 #include "bench/table_generator.h"
 #include "dbf/table.h"
 #include "fields/regional_settings.h"
-#include "tables/data_access.h"
 #include "provider/provider.h"
+#include "tables/data_access.h"
 #include "tables/slots.h"
 
 namespace lumbra {

@@ -39,7 +39,7 @@ uint32_t LowBits(unsigned count) {
 
 class TReader {
  public:
-  explicit TReader(FileIo& file) : FFile(file), FSize(file.Size()) {}
+  explicit TReader(IFileIo& file) : FFile(file), FSize(file.Size()) {}
 
   TCdxIndex Read() {
     if (FSize % kCdxPageSize != 0 || FSize < kHeaderSize + kCdxPageSize || FSize > UINT32_MAX) {
@@ -217,13 +217,13 @@ class TReader {
     }
   }
 
-  FileIo& FFile;
+  IFileIo& FFile;
   uint64_t FSize;
 };
 
 }  // namespace
 
-TCdxIndex ReadCdx(FileIo& file) {
+TCdxIndex ReadCdx(IFileIo& file) {
   return TReader(file).Read();
 }
 

@@ -37,7 +37,7 @@ struct TCdxIndex {
 // without guessing. Throws EDbfError "Index '<name>': <problem>" when the file
 // is anything else, is damaged, or uses a layout this reader does not handle
 // (a tag directory of more than one page).
-TCdxIndex ReadCdx(FileIo& file);
+TCdxIndex ReadCdx(IFileIo& file);
 
 // The root node of a tag without keys, whose keys are keyLength bytes long
 // (1 to 240): a leaf that is also the root, no siblings, every byte of its key

@@ -14,7 +14,7 @@ constexpr size_t kMaxCacheBytes = 256 << 20;
 
 }  // namespace
 
-TChunkCache::TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact)
+TChunkCache::TChunkCache(IFileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact)
     : FFile(file),
       FStart(start),
       FEnd(std::max(start, end)),

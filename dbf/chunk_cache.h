@@ -20,7 +20,7 @@ class TChunkCache {
   // Chunks of chunkBytes from offset start up to offset end of file, which
   // must outlive the cache. With exact, a chunk the file holds fewer bytes of
   // than it should throws EDbfError; otherwise it comes back shorter.
-  TChunkCache(FileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact);
+  TChunkCache(IFileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact);
 
   // The bytes of chunk number, from start + number * chunkBytes, valid until
   // the next call. Throws what the file's reads throw.
@@ -48,7 +48,7 @@ class TChunkCache {
   // chunk number's low bits, none of them is displaced.
   void Grow();
 
-  FileIo& FFile;
+  IFileIo& FFile;
   uint64_t FStart;
   uint64_t FEnd;
   size_t FChunkBytes;

@@ -73,7 +73,7 @@ size_t MemoryFileIo::ReadAt(uint64_t offset, void* buffer, size_t length) {
   return n;
 }
 
-void ReadExactly(FileIo& file, uint64_t offset, void* buffer, size_t length) {
+void ReadExactly(IFileIo& file, uint64_t offset, void* buffer, size_t length) {
   if (file.ReadAt(offset, buffer, length) != length) {
     throw EDbfError("File '" + file.Name() +
                     "' is shorter than expected: " + std::to_string(length) + " bytes at offset " +

@@ -11,9 +11,9 @@
 
 namespace lumbra {
 
-class FileIo {
+class IFileIo {
  public:
-  virtual ~FileIo() = default;
+  virtual ~IFileIo() = default;
   // The name used in error messages.
   virtual const std::string& Name() const = 0;
   // The file's size now.
@@ -25,7 +25,7 @@ class FileIo {
 
 // A file on disk, read with pread: a file another program truncates under us
 // gives short reads, never a crash.
-class PosixFileIo : public FileIo {
+class PosixFileIo : public IFileIo {
  public:
   // Opens read-only. Throws EDbfError when the file cannot be opened.
   explicit PosixFileIo(std::string path);
@@ -44,7 +44,7 @@ class PosixFileIo : public FileIo {
 };
 
 // Bytes held in memory.
-class MemoryFileIo : public FileIo {
+class MemoryFileIo : public IFileIo {
  public:
   MemoryFileIo(std::string name, std::string bytes)
       : FName(std::move(name)), FBytes(std::move(bytes)) {}
@@ -67,7 +67,7 @@ size_t ReadDescriptorAt(int fd, const std::string& path, uint64_t offset, void* 
 
 // Reads exactly length bytes at offset. Throws EDbfError naming the file when
 // fewer are there.
-void ReadExactly(FileIo& file, uint64_t offset, void* buffer, size_t length);
+void ReadExactly(IFileIo& file, uint64_t offset, void* buffer, size_t length);
 
 // The path of the file named fileName in folder: the exact name when such a
 // regular file exists, else the first entry whose name matches ignoring letter

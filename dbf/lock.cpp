@@ -22,7 +22,7 @@ std::string InUse(const std::string& path) {
 
 }  // namespace
 
-TDbfHeader ReadTableHeader(FileIo& file) {
+TDbfHeader ReadTableHeader(IFileIo& file) {
   try {
     const uint64_t size = file.Size();
     std::string head(std::min<uint64_t>(size, kHeaderBytesToRead), '\0');

@@ -22,12 +22,12 @@ namespace lumbra {
 
 // Reads and decodes the header of the table in file. Throws EDbfError
 // "Table '<name>': <problem>" when it is not a table the engine can read.
-TDbfHeader ReadTableHeader(FileIo& file);
+TDbfHeader ReadTableHeader(IFileIo& file);
 
 // A file opened for reading and writing and locked for exclusive use until
 // this object is destroyed. Reads go through the locked descriptor, so they
 // see the very file that was locked.
-class TLockedFile : public FileIo {
+class TLockedFile : public IFileIo {
  public:
   // Opens path and locks it. Throws EDbfError "File is in use by another
   // program: <path>" when another open file holds either lock, or when path

@@ -19,7 +19,7 @@ uint32_t Le32(const unsigned char* p) {
 
 }  // namespace
 
-TMemoFile::TMemoFile(std::unique_ptr<FileIo> file, TKind kind, bool dbtLevel4)
+TMemoFile::TMemoFile(std::unique_ptr<IFileIo> file, TKind kind, bool dbtLevel4)
     : FFile(std::move(file)),
       FKind(kind),
       FChunks(std::make_unique<TChunkCache>(*FFile, 0, FFile->Size(), kChunkBytes, false)) {

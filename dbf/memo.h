@@ -22,7 +22,7 @@ class TMemoFile {
   enum class TKind : uint8_t { Fpt, Dbt };
   // Reads the memo header. Throws EDbfError when the header cannot be read;
   // a header whose block size is unusable yields a file whose reads are all Bad.
-  TMemoFile(std::unique_ptr<FileIo> file, TKind kind, bool dbtLevel4);
+  TMemoFile(std::unique_ptr<IFileIo> file, TKind kind, bool dbtLevel4);
 
   // The bytes of the memo at block, valid until the next call. Block 0 is an
   // empty memo.
@@ -30,8 +30,7 @@ class TMemoFile {
   // Asks the processor to bring the start of the memo at block toward its
   // caches when the cache holds it. Never reads the file.
   void Prefetch(uint64_t block) const;
-  uint32_t BlockSize() const { return FBlockSize; }
-  FileIo& File() { return *FFile; }
+  IFileIo& File() { return *FFile; }
 
  private:
   TMemoRead ReadDbtText(uint64_t offset, std::string_view& out);
@@ -39,7 +38,7 @@ class TMemoFile {
   // atLeast of them unless the file ends sooner. Valid until the next call.
   std::string_view Window(uint64_t offset, size_t atLeast);
 
-  std::unique_ptr<FileIo> FFile;
+  std::unique_ptr<IFileIo> FFile;
   TKind FKind;
   uint32_t FBlockSize = 0;
   uint64_t FFirstBlock = 1;

@@ -87,7 +87,7 @@ struct TTableState {
 // Calls visit(first, bytes, records) for consecutive runs of the first count
 // records, first being the run's first record, until it returns false. The
 // bytes are the caller's to change.
-void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
+void ForEachRecordRun(IFileIo& file, const TDbfHeader& header, uint32_t count,
                       const std::function<bool(uint32_t, char*, uint32_t)>& visit) {
   const uint32_t perRun =
       static_cast<uint32_t>(std::max<size_t>(1, kCopyBytes / header.RecordLength));
@@ -101,7 +101,7 @@ void ForEachRecordRun(FileIo& file, const TDbfHeader& header, uint32_t count,
   }
 }
 
-uint32_t CountLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
+uint32_t CountLive(IFileIo& file, const TDbfHeader& header, uint32_t count) {
   uint32_t live = 0;
   ForEachRecordRun(file, header, count, [&](uint32_t, const char* run, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) {
@@ -114,7 +114,7 @@ uint32_t CountLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
 
 // Whether any of the first count records is live, reading only as far as the
 // first live one.
-bool AnyLive(FileIo& file, const TDbfHeader& header, uint32_t count) {
+bool AnyLive(IFileIo& file, const TDbfHeader& header, uint32_t count) {
   bool any = false;
   ForEachRecordRun(file, header, count, [&](uint32_t, const char* run, uint32_t n) {
     for (uint32_t i = 0; i < n && !any; ++i)
@@ -215,7 +215,7 @@ constexpr size_t kTemporarySuffix = 6;  // the random part of the name
 
 // Removes the temporaries a writer killed on its way left beside target. Its
 // writer held the lock this process holds now, so none is being written.
-void RemoveLeftovers(PackIo& io, const std::string& target) {
+void RemoveLeftovers(IPackIo& io, const std::string& target) {
   const std::string folder = FolderOf(target);
   const std::string prefix = TemporaryPrefix(target);
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -236,7 +236,7 @@ void RemoveLeftovers(PackIo& io, const std::string& target) {
 // took the other's place.
 class TTemporary {
  public:
-  TTemporary(PackIo& io, std::string target) : FIo(io), FTarget(std::move(target)) {
+  TTemporary(IPackIo& io, std::string target) : FIo(io), FTarget(std::move(target)) {
     RemoveLeftovers(FIo, FTarget);
     const int fd = FIo.CreateTemporary(FolderOf(FTarget), TemporaryPrefix(FTarget), FPath);
     try {
@@ -276,14 +276,14 @@ class TTemporary {
   void Settle() { FIo.SyncFolder(FolderOf(FTarget)); }
 
  private:
-  PackIo& FIo;
+  IPackIo& FIo;
   std::string FTarget;
   std::string FPath;
   std::unique_ptr<TLockedFile> FFile;
   bool FInPlace = false;
 };
 
-void CopyBytes(FileIo& from, TTemporary& to, uint64_t offset, uint64_t end) {
+void CopyBytes(IFileIo& from, TTemporary& to, uint64_t offset, uint64_t end) {
   std::string bytes;
   while (offset < end) {
     bytes.resize(static_cast<size_t>(std::min<uint64_t>(kCopyBytes, end - offset)));
@@ -333,7 +333,7 @@ void CheckIndex(TLockedFile& file, const TCdxIndex& old) {
 // link (other names would go on showing the old content), a folder that
 // lets it replace the file, and a new file in that folder that can be given
 // all the attributes of the old one. The trial file is removed again.
-void RequireReplaceable(const std::string& table, TLockedFile& file, PackIo& io) {
+void RequireReplaceable(const std::string& table, TLockedFile& file, IPackIo& io) {
   RequireSingleLink(table, &file);
   const std::string folder = FolderOf(file.Name());
   struct stat dir;
@@ -359,7 +359,7 @@ void RequireReplaceable(const std::string& table, TLockedFile& file, PackIo& io)
 // DELETE FROM makes of the table, then PACK's new table header, memo header
 // and index. The old files' blocks are not counted as freed: a reader may
 // still have them open. Each file system is asked for its own share.
-void RequireRoom(TTableLock& lock, PackIo& io, const TEmptyingPlan& plan,
+void RequireRoom(TTableLock& lock, IPackIo& io, const TEmptyingPlan& plan,
                  const TTableState& state) {
   // Block rounding and the file systems' own bookkeeping.
   constexpr uint64_t kSlack = 64 * 1024;
@@ -414,7 +414,7 @@ std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int 
           static_cast<uint8_t>(day)};
 }
 
-void DeleteAllRecords(TTableLock& lock, PackIo& io) {
+void DeleteAllRecords(TTableLock& lock, IPackIo& io) {
   TLockedFile& file = *lock.File(TTablePart::Table);
   const TTableState old = InspectTable(file);
   if (!AnyLive(file, old.Header, old.Count)) return;
@@ -467,7 +467,7 @@ void DeleteAllRecords(TTableLock& lock, PackIo& io) {
   }
 }
 
-TPackResult PackTable(TTableLock& lock, PackIo& io) {
+TPackResult PackTable(TTableLock& lock, IPackIo& io) {
   const TTableFiles& files = lock.Files();
   TLockedFile& file = *lock.File(TTablePart::Table);
   TTableState old = InspectTable(file);

@@ -37,7 +37,7 @@ std::array<uint8_t, 3> EncodeUpdateDate(const TDbfHeader& header, int year, int 
 // copies; an EAbort it throws stops DELETE before the rename, changing
 // nothing. Throws EDbfError; the message says "nothing was changed" exactly
 // when the table is as it was.
-void DeleteAllRecords(TTableLock& lock, PackIo& io);
+void DeleteAllRecords(TTableLock& lock, IPackIo& io);
 void DeleteAllRecords(TTableLock& lock);
 
 struct TPackResult {
@@ -70,7 +70,7 @@ struct TPackResult {
 // how far the replacement got when it had begun, and, when every record was
 // marked deleted before (by DELETE FROM), that they still are and that
 // emptying again finishes the job.
-TPackResult PackTable(TTableLock& lock, PackIo& io);
+TPackResult PackTable(TTableLock& lock, IPackIo& io);
 TPackResult PackTable(TTableLock& lock);
 
 }  // namespace lumbra

@@ -9,9 +9,9 @@
 
 namespace lumbra {
 
-class PackIo {
+class IPackIo {
  public:
-  virtual ~PackIo() = default;
+  virtual ~IPackIo() = default;
   // Creates a new file in folder ("" or ending with "/") named prefix and six
   // random characters, open for reading and writing and accessible to its
   // owner only. Sets path to its path and returns its descriptor, which the caller
@@ -44,7 +44,7 @@ class PackIo {
 };
 
 // The real file system.
-class PosixPackIo : public PackIo {
+class PosixPackIo : public IPackIo {
  public:
   int CreateTemporary(const std::string& folder, const std::string& prefix,
                       std::string& path) override;

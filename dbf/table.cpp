@@ -13,7 +13,7 @@ namespace lumbra {
 namespace {
 
 struct TFoundMemo {
-  std::unique_ptr<FileIo> File;
+  std::unique_ptr<IFileIo> File;
   TMemoFormat Format = TMemoFormat::None;
 };
 
@@ -27,7 +27,7 @@ TFoundMemo OpenMemoFile(const std::string& path, const TDbfHeader& header) {
   }
 }
 
-TDbfHeader ReadHeader(FileIo& file) {
+TDbfHeader ReadHeader(IFileIo& file) {
   try {
     const uint64_t size = file.Size();
     std::string head(std::min<uint64_t>(size, kHeaderBytesToRead), '\0');
@@ -52,19 +52,20 @@ std::unique_ptr<TDbfTable> TDbfTable::Open(const std::string& path,
                                                   std::move(memo.File), memo.Format, options));
 }
 
-TDbfTable::TDbfTable(std::unique_ptr<FileIo> file, std::unique_ptr<FileIo> memo,
+TDbfTable::TDbfTable(std::unique_ptr<IFileIo> file, std::unique_ptr<IFileIo> memo,
                      const TDbfOpenOptions& options)
     : FFile(std::move(file)), FHeader(ReadHeader(*FFile)) {
   Init(std::move(memo), FHeader.PreferredMemoFormat(), options);
 }
 
-TDbfTable::TDbfTable(std::unique_ptr<FileIo> file, TDbfHeader header, std::unique_ptr<FileIo> memo,
-                     TMemoFormat memoFormat, const TDbfOpenOptions& options)
+TDbfTable::TDbfTable(std::unique_ptr<IFileIo> file, TDbfHeader header,
+                     std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat,
+                     const TDbfOpenOptions& options)
     : FFile(std::move(file)), FHeader(std::move(header)) {
   Init(std::move(memo), memoFormat, options);
 }
 
-void TDbfTable::Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat,
+void TDbfTable::Init(std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat,
                      const TDbfOpenOptions& options) {
   const uint64_t available = (FFile->Size() - FHeader.HeaderLength) / FHeader.RecordLength;
   FRecordCount = static_cast<uint32_t>(std::min<uint64_t>(FHeader.RecordCount, available));

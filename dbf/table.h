@@ -31,7 +31,7 @@ class TDbfTable {
   static std::unique_ptr<TDbfTable> Open(const std::string& path,
                                          const TDbfOpenOptions& options = {});
   // The same over files given by the caller; memo may be null.
-  TDbfTable(std::unique_ptr<FileIo> file, std::unique_ptr<FileIo> memo,
+  TDbfTable(std::unique_ptr<IFileIo> file, std::unique_ptr<IFileIo> memo,
             const TDbfOpenOptions& options = {});
 
   const std::string& Path() const { return FFile->Name(); }
@@ -66,15 +66,15 @@ class TDbfTable {
   void DecodeField(const uint8_t* record, size_t field, Variant& out);
 
  private:
-  TDbfTable(std::unique_ptr<FileIo> file, TDbfHeader header, std::unique_ptr<FileIo> memo,
+  TDbfTable(std::unique_ptr<IFileIo> file, TDbfHeader header, std::unique_ptr<IFileIo> memo,
             TMemoFormat memoFormat, const TDbfOpenOptions& options);
-  void Init(std::unique_ptr<FileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
+  void Init(std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
   bool NullFlag(const uint8_t* record, int bit) const;
   const uint8_t* RecordInNewChunk(uint32_t index);
 
-  std::unique_ptr<FileIo> FFile;
+  std::unique_ptr<IFileIo> FFile;
   std::unique_ptr<TMemoFile> FMemo;
   bool FMemoMissing = false;
   TDbfHeader FHeader;

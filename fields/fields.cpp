@@ -545,7 +545,6 @@ TFields CreateFieldsFromDefs(const TFieldDefs& defs, bool nestedView, TProviderR
     auto field = std::make_unique<TField>(fieldClass, settings);
     field->SetSize(def.Size());
     field->SetFieldName(def.Name);
-    field->SetRequired((def.Attributes & faRequired) != 0);
     field->SetReadOnly((def.Attributes & faReadonly) != 0);
     field->SetDataType(type);
     if (fieldClass == TFieldClass::BCD) field->SetPrecision(def.Precision());

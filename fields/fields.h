@@ -34,7 +34,6 @@ class TField {
   int32_t Size() const { return FSize; }
   int32_t Precision() const { return FPrecision; }
   bool ReadOnly() const { return FReadOnly; }
-  bool Required() const { return FRequired; }
   bool FixedChar() const { return FFixedChar; }
 
   void SetFieldName(std::string name) { FFieldName = std::move(name); }
@@ -43,7 +42,6 @@ class TField {
   void SetSize(int32_t size);
   void SetPrecision(int32_t precision) { FPrecision = precision; }
   void SetReadOnly(bool value) { FReadOnly = value; }
-  void SetRequired(bool value) { FRequired = value; }
   void SetFixedChar(bool value) { FFixedChar = value; }
   // Reads values from column of recordset, which must outlive the field.
   void Bind(TProviderRecordset* recordset, size_t column);
@@ -90,7 +88,6 @@ class TField {
   int32_t FSize = 0;
   int32_t FPrecision = 0;
   bool FReadOnly = false;
-  bool FRequired = false;
   bool FFixedChar = false;
   TProviderRecordset* FRecordset = nullptr;
   size_t FColumn = 0;

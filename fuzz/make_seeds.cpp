@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder = argv[1];
     std::vector<std::string> tables;
-    for (const lumbra::test::TTableSpec& spec : lumbra::test::EveryFormatTables())
+    for (const lumbra::test::TTableShape& spec : lumbra::test::EveryFormatTables())
       tables.push_back(JoinTableInput(lumbra::test::BuildTableBytes(spec)));
     WriteSeeds(folder / "table", tables);
     WriteSeeds(folder / "filter", kFilters);

@@ -93,7 +93,7 @@ void SortAndFilter(TDbfTable& table) {
 }
 
 void ReadEveryValue(TTableInput input) {
-  std::unique_ptr<FileIo> memo;
+  std::unique_ptr<IFileIo> memo;
   if (input.HasMemo) memo = std::make_unique<MemoryFileIo>("fuzz.fpt", std::move(input.Memo));
   auto table = std::make_unique<TDbfTable>(
       std::make_unique<MemoryFileIo>("fuzz.dbf", std::move(input.Table)), std::move(memo));

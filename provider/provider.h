@@ -154,7 +154,7 @@ class TProviderConnection {
   TDbfOpenOptions& Options() { return FOptions; }
   // The file system DELETE FROM and PACK write through; the real one unless
   // one is given here (it must outlive the connection's commands).
-  void SetFileSystem(PackIo* io) { FFileSystem = io; }
+  void SetFileSystem(IPackIo* io) { FFileSystem = io; }
 
  private:
   std::string PathOfTable(std::string_view name) const;
@@ -167,7 +167,7 @@ class TProviderConnection {
   TDbfOpenOptions FOptions;
   std::string FBoundName;
   std::string FBoundPath;
-  PackIo* FFileSystem = nullptr;
+  IPackIo* FFileSystem = nullptr;
   // The exclusive connection's locks, one per table it has named.
   mutable std::vector<std::shared_ptr<TTableLock>> FLocks;
 };

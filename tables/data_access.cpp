@@ -113,11 +113,6 @@ void TADOTable::Next() {
   if (!FRecordset->Eof()) FRecordset->MoveNext();
 }
 
-void TADOTable::Prior() {
-  RequireActive();
-  if (!FRecordset->Bof()) FRecordset->MovePrevious();
-}
-
 void TADOTable::Last() {
   RequireActive();
   FRecordset->MoveLast();

@@ -65,7 +65,6 @@ class TADOTable {
   // Navigation and state; each requires Active().
   void First();
   void Next();
-  void Prior();
   void Last();
   bool Eof() const;
   bool Bof() const;

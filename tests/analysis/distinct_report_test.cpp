@@ -17,10 +17,10 @@ using test::Null;
 using test::Raw;
 using test::TCell;
 using test::Text;
-using test::TFieldSpec;
+using test::TFieldShape;
 using test::TMemoLines;
 using test::TSlot;
-using test::TTableSpec;
+using test::TTableShape;
 using test::TTempFolder;
 
 using TRows = std::vector<std::vector<TCell>>;
@@ -47,8 +47,8 @@ void NoNotice(const std::string& text) {
 
 class DistinctReportTest : public ::testing::Test {
  protected:
-  void Write(const std::vector<TFieldSpec>& fields, const TRows& rows) {
-    TTableSpec spec;
+  void Write(const std::vector<TFieldShape>& fields, const TRows& rows) {
+    TTableShape spec;
     spec.CodePageMark = 0xC8;  // 1250
     spec.Fields = fields;
     spec.Rows = rows;
@@ -56,7 +56,7 @@ class DistinctReportTest : public ::testing::Test {
   }
 
   // Writes a Visual FoxPro table, opens it as slot 1 and runs the report.
-  TLines Report(const std::vector<TFieldSpec>& fields, const TRows& rows) {
+  TLines Report(const std::vector<TFieldShape>& fields, const TRows& rows) {
     Write(fields, rows);
     Slot = std::make_unique<TSlot>(FFolder.Path(), "t");
     AnalyzeDistinctPerColumn(Slot->AT, Slot->DataSource1, NoNotice, Memo);
@@ -69,7 +69,7 @@ class DistinctReportTest : public ::testing::Test {
 };
 
 TEST_F(DistinctReportTest, TheTownExample) {
-  const TFieldSpec oras{"ORAS", 'C', 5, 0, kFlagNullable};
+  const TFieldShape oras{"ORAS", 'C', 5, 0, kFlagNullable};
   EXPECT_EQ(Report({oras}, {{Text("Cluj")}, {Text("cluj")}, {Text("Turda")}, {Null()}}),
             Joined({Heading("ORAS", 4, 3), {"  [Cluj ] = 2"}}));
   // The whole report replaces the memo once; the grid was detached meanwhile.
@@ -86,21 +86,21 @@ TEST_F(DistinctReportTest, ATableWithoutRecordsGivesZeroCounts) {
 }
 
 TEST_F(DistinctReportTest, NullCountsWithTheTextNullInAnyCase) {
-  const TFieldSpec text{"T", 'C', 4, 0, kFlagNullable};
+  const TFieldShape text{"T", 'C', 4, 0, kFlagNullable};
   EXPECT_EQ(Report({text}, {{Text("null")}, {Null()}, {Text("NULL")}, {Text("x")}, {Null()}}),
             Joined({Heading("T", 5, 2), {"  [null] = 4"}}));
 }
 
 TEST_F(DistinctReportTest, AColumnOfNullsCountsOneText) {
   // A blank number is Null too.
-  const TFieldSpec number{"N", 'N', 5, 0, kFlagNullable};
+  const TFieldShape number{"N", 'N', 5, 0, kFlagNullable};
   EXPECT_EQ(Report({number}, {{Null()}, {Raw("     ")}, {Null()}}),
             Joined({Heading("N", 3, 1), {"  [NULL] = 3"}}));
 }
 
 TEST_F(DistinctReportTest, NullMemosCountUnderTheEmptyText) {
   // A Null memo reads as an empty text, not as Null.
-  const TFieldSpec memo{"OBS", 'M', 4, 0, kFlagNullable};
+  const TFieldShape memo{"OBS", 'M', 4, 0, kFlagNullable};
   EXPECT_EQ(Report({memo}, {{Null()}, {Null()}, {test::Memo("x")}}),
             Joined({Heading("OBS", 3, 2), {"  [] = 2"}}));
 }

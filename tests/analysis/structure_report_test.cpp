@@ -9,10 +9,10 @@
 namespace lumbra {
 namespace {
 
-using test::TFieldSpec;
+using test::TFieldShape;
 using test::TMemoLines;
 using test::TSlot;
-using test::TTableSpec;
+using test::TTableShape;
 using test::TTempFolder;
 
 using TLines = std::vector<std::string>;
@@ -43,14 +43,14 @@ TEST(FieldDescriptorTest, UpperCasesNameTypeAndSizeInAsciiOnly) {
 // Compares two tables written in one folder, as slot 1 and slot 2.
 class StructureTest : public ::testing::Test {
  protected:
-  void Write(const std::string& name, const std::vector<TFieldSpec>& fields) {
-    TTableSpec spec;
+  void Write(const std::string& name, const std::vector<TFieldShape>& fields) {
+    TTableShape spec;
     spec.CodePageMark = 0xC8;  // 1250
     spec.Fields = fields;
     test::WriteTable(FFolder.Path(), name, spec);
   }
 
-  TLines Compare(const std::vector<TFieldSpec>& dbf1, const std::vector<TFieldSpec>& dbf2) {
+  TLines Compare(const std::vector<TFieldShape>& dbf1, const std::vector<TFieldShape>& dbf2) {
     Write("t1", dbf1);
     Write("t2", dbf2);
     TSlot slot1(FFolder.Path(), "t1");
@@ -65,10 +65,10 @@ class StructureTest : public ::testing::Test {
   TMemoLines Memo;
 };
 
-const TFieldSpec kNume{"nume", 'V', 30};
-const TFieldSpec kPrenume{"prenume", 'V', 20};
-const TFieldSpec kVarsta{"VARSTA", 'N', 3};
-const TFieldSpec kData{"Data", 'D', 8};
+const TFieldShape kNume{"nume", 'V', 30};
+const TFieldShape kPrenume{"prenume", 'V', 20};
+const TFieldShape kVarsta{"VARSTA", 'N', 3};
+const TFieldShape kData{"Data", 'D', 8};
 
 TEST_F(StructureTest, IdenticalStructuresListEveryFieldAsShared) {
   Write("t", {kNume, kVarsta, kData});
@@ -92,7 +92,7 @@ TEST_F(StructureTest, ColumnsInAnotherOrder) {
 }
 
 TEST_F(StructureTest, AChangedSizeIsOnlyInEachTableAndSkipsTheOrder) {
-  const TFieldSpec shorter{"nume", 'V', 25};
+  const TFieldShape shorter{"nume", 'V', 25};
   EXPECT_EQ(Compare({kNume, kVarsta}, {shorter, kVarsta}),
             (TLines{" ", kOnlyIn1, "   NUME FTSTRING(30)", " ", kOnlyIn2, "   NUME FTSTRING(25)",
                     " ", kInBoth, "   VARSTA FTINTEGER(0)"}));
@@ -113,15 +113,15 @@ TEST_F(StructureTest, AnExtraColumnBeforeShiftsEveryPosition) {
 }
 
 TEST_F(StructureTest, NamesDifferingInAsciiCaseAreTheSameColumn) {
-  const TFieldSpec upper{"NUME", 'V', 30};
+  const TFieldShape upper{"NUME", 'V', 30};
   EXPECT_EQ(Compare({kNume}, {upper}), (TLines{" ", kInBoth, "   NUME FTSTRING(30)"}));
 }
 
 TEST_F(StructureTest, NamesDifferingInNonAsciiCaseMatchButStandOutOfOrder) {
   // ă and Ă in code page 1250: a case pair for the collation, left alone by
   // the ASCII upper-casing.
-  const TFieldSpec lower{"m\xE3r", 'N', 3};
-  const TFieldSpec upper{"M\xC3R", 'N', 3};
+  const TFieldShape lower{"m\xE3r", 'N', 3};
+  const TFieldShape upper{"M\xC3R", 'N', 3};
   EXPECT_EQ(Compare({lower}, {upper}),
             (TLines{" ", kInBoth, "   MĂR FTINTEGER(0)", " ", kOutOfOrder,
                     Pair("MăR FTINTEGER(0)", "MĂR FTINTEGER(0)")}));

@@ -36,7 +36,7 @@ class GridCommandsTest : public ::testing::Test {
     Window = std::make_unique<TLumbraMain>(Application, Settings, startUp);
   }
 
-  std::string Write(const std::string& name, const test::TTableSpec& spec) {
+  std::string Write(const std::string& name, const test::TTableShape& spec) {
     return test::WriteTable(Folder.Path(), name, spec).string();
   }
   TGridTableModel& Grid1() { return Window->RzDBGrid1->Model(); }
@@ -127,7 +127,7 @@ TEST_F(GridCommandsTest, ComparaStructuraWritesTheOrderTheGridsShow) {
 TEST_F(GridCommandsTest, AnalizaDistinctReplacesTheMemoAndLeavesTheArrowOnTheLastRow) {
   Window->Analizadistinctpercoloane1->trigger();
   EXPECT_EQ(Ui.Boxes, (std::vector<TShownBox>{{"info", "lumbra", "Va rog deschideti un DBF"}}));
-  test::TTableSpec spec;
+  test::TTableShape spec;
   spec.Fields = {{"ORAS", 'C', 8}};
   spec.Rows = {{test::Text("Cluj")}, {test::Text("Turda")}, {test::Text("cluj")}};
   Slots().DeschideDbf1(Write("orase", spec));

@@ -89,7 +89,7 @@ TEST_F(GridModelTest, GivesASizeOneStringColumnTheWiderOfItsTitleAndOneDigit) {
   const QFontMetrics metrics(GridFont());
   auto model = ModelOf(Slots.DataSource1);
   for (const char* name : {"W", "I"}) {
-    test::TTableSpec spec;
+    test::TTableShape spec;
     spec.Fields.push_back({name, 'C', 1});
     Slots.DeschideDbf1(Tables.Write(name, spec));
     const int expected =
@@ -120,7 +120,7 @@ TEST_F(GridModelTest, DropsDraggedWidthsWhenTheSourceIsSwitchedOffAndOnOrTheTabl
 }
 
 TEST_F(GridModelTest, ShowsPlaceholdersForMemosNotTheirText) {
-  test::TTableSpec spec;
+  test::TTableShape spec;
   spec.Fields = {{"NOTE", 'M', 4, 0, test::kFlagNullable}};
   spec.Rows = {{test::Memo("the whole text")}, {test::Null()}};
   auto model = ModelOf(Slots.DataSource1);
@@ -130,7 +130,7 @@ TEST_F(GridModelTest, ShowsPlaceholdersForMemosNotTheirText) {
 }
 
 TEST_F(GridModelTest, AlignsTheNumericClassesRight) {
-  test::TTableSpec spec;
+  test::TTableShape spec;
   spec.Fields = {{"NUM", 'N', 8, 2}, {"INTREG", 'I', 4}, {"DUBLU", 'B', 8}, {"BANI", 'Y', 8},
                  {"NUME", 'C', 5},   {"ZI", 'D', 8},     {"DA", 'L', 1},    {"NOTE", 'M', 4}};
   auto model = ModelOf(Slots.DataSource1);

@@ -59,8 +59,8 @@ class TWatchedLink final : public IGridDataLink {
 
 // A Visual FoxPro table of size-10 character columns named C1, C2, ... holding
 // "r<row>c<column>", 1-based.
-inline test::TTableSpec TextTable(int columns, int rows) {
-  test::TTableSpec spec;
+inline test::TTableShape TextTable(int columns, int rows) {
+  test::TTableShape spec;
   for (int c = 1; c <= columns; ++c)
     spec.Fields.push_back({"C" + std::to_string(c), 'C', 10});
   for (int r = 1; r <= rows; ++r) {
@@ -78,7 +78,7 @@ class TGridTables {
   TGridTables() : Slots(View, Settings) {}
 
   // Writes name.dbf from spec and returns its path.
-  std::string Write(const std::string& name, const test::TTableSpec& spec) {
+  std::string Write(const std::string& name, const test::TTableShape& spec) {
     return test::WriteTable(Folder.Path(), name, spec).string();
   }
 

@@ -35,7 +35,7 @@ class GridViewTest : public ::testing::Test {
     view->show();
     return view;
   }
-  std::unique_ptr<TGridView> Open(const test::TTableSpec& spec) {
+  std::unique_ptr<TGridView> Open(const test::TTableShape& spec) {
     auto view = ViewOf(Slots.DataSource1);
     Slots.DeschideDbf1(Tables.Write("t", spec));
     return view;
@@ -229,7 +229,7 @@ std::pair<int, int> InkSpan(const QImage& image, const QRect& rect) {
 }
 
 TEST_F(GridViewTest, PaintsNumbersRightTextLeftAndTheArrowAtTheCurrentRecord) {
-  test::TTableSpec spec;
+  test::TTableShape spec;
   spec.Fields = {{"SUMA", 'N', 12, 0}, {"NUME", 'C', 12}};
   spec.Rows = {{test::Int(7), test::Text("Ana")}, {test::Int(8), test::Text("Ion")}};
   auto view = Open(spec);

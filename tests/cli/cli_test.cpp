@@ -58,7 +58,7 @@ class CliTest : public testing::Test {
 
   // A Visual FoxPro table whose texts need quoting in both output forms.
   std::string WriteSample() {
-    TTableSpec spec;
+    TTableShape spec;
     spec.Fields = {{"NAME", 'C', 6},
                    {"AMOUNT", 'N', 8, 2},
                    {"DAY", 'D', 8},
@@ -90,7 +90,7 @@ TEST_F(CliTest, DumpWritesJsonLinesOfTheVisibleRecords) {
 }
 
 TEST_F(CliTest, DumpEscapesEveryControlCharacterAndBackslash) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"NOTE", 'M', 4}};
   spec.Rows = {{Memo("a\tb\\c\x01\"d\re\nf")}};
   const std::string table = WriteTable(FFolder.Path(), "escapes", spec).string();
@@ -102,7 +102,7 @@ TEST_F(CliTest, DumpEscapesEveryControlCharacterAndBackslash) {
 // character to escape is found wherever it stands, and texts of every length
 // without one come out as they are.
 TEST_F(CliTest, DumpEscapesAtEveryPositionOfAText) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"NOTE", 'M', 4}};
   std::string expected = "NOTE\n";
   for (size_t length = 1; length <= 19; ++length) {
@@ -220,7 +220,7 @@ TEST_F(CliTest, OptionsTakeEqualsAndDoubleDashEndsThem) {
 TEST_F(CliTest, CodePageOptionOverridesTheHeader) {
   const std::string privet = "\x8f\xe0\xa8\xa2\xa5\xe2";
   for (const uint8_t mark : {uint8_t{0x03}, uint8_t{0x00}}) {
-    TTableSpec spec;
+    TTableShape spec;
     spec.Version = 0x03;
     spec.CodePageMark = mark;
     spec.Fields = {{"NAME", 'C', 6}};
@@ -249,7 +249,7 @@ TEST_F(CliTest, UnknownCodePageIsAWrongCommandLine) {
 // More records than a pipe holds, so the program is still writing when the
 // reader goes.
 TEST_F(CliTest, ReaderThatStopsEarlyEndsTheCommandQuietly) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"NAME", 'C', 40}};
   // Every text twice, so the distinct report is long too.
   for (int i = 0; i < 20000; ++i)

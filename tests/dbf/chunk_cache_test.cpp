@@ -14,7 +14,7 @@ namespace lumbra::test {
 namespace {
 
 // A file in memory whose byte at offset k is k % 251, counting its reads.
-class TCountingFile : public FileIo {
+class TCountingFile : public IFileIo {
  public:
   explicit TCountingFile(uint64_t size) : FSize(size) {}
   const std::string& Name() const override { return FName; }

@@ -17,7 +17,7 @@ namespace {
 // The text of one C field holding bytes, in a table marked mark.
 std::string Decoded(uint8_t mark, const std::string& bytes, const TDbfOpenOptions& options = {},
                     uint8_t version = 0x30) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = version;
   spec.CodePageMark = mark;
   spec.Fields = {{"TEXT", 'C', static_cast<uint8_t>(bytes.size())}};
@@ -82,14 +82,14 @@ TEST(CodePage, OverrideWinsOverTheMark) {
 }
 
 TEST(CodePage, FieldNamesAreDecodedToo) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.CodePageMark = 0xC8;
   spec.Fields = {{"ORA\xAA", 'C', 1}};
   EXPECT_EQ(OpenBuilt(spec)->FieldNames(), std::vector<std::string>{"ORAŞ"});
 }
 
 TEST(CodePage, Level7LanguageDriverNamesTheCodePage) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x04;
   spec.CodePageMark = 0x00;
   spec.LanguageDriver = "DB866RU0";

@@ -20,7 +20,7 @@ using namespace lumbra::test;
 class CursorTest : public testing::Test {
  protected:
   void SetUp() override {
-    TTableSpec spec;
+    TTableShape spec;
     spec.Version = 0x03;
     spec.Fields = {{"N", 'N', 4, 0}};
     for (int i = 0; i < 300; ++i)

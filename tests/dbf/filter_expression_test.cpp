@@ -24,8 +24,8 @@ const std::string kBrasov = "Bra\xBAov";  // Braşov
 const std::string kBacau = "Bac\xE3u";    // Bacău
 const std::string kIasi = "Ia\xBAi";      // Iaşi
 
-TTableSpec TownsSpec() {
-  TTableSpec spec;
+TTableShape TownsSpec() {
+  TTableShape spec;
   spec.CodePageMark = 0xC8;  // 1250
   spec.Fields = {{"ID", 'I', 4},       {"NUME", 'C', 12, 0, kFlagNullable},
                  {"SUMA", 'N', 10, 2}, {"PRET", 'B', 8},

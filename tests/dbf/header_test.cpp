@@ -16,7 +16,7 @@ TDbfHeader Decode(const std::string& bytes) {
   return DecodeHeader(bytes, bytes.size());
 }
 
-TDbfHeader Decode(const TTableSpec& spec) {
+TDbfHeader Decode(const TTableShape& spec) {
   return Decode(BuildTableBytes(spec).Table);
 }
 
@@ -41,7 +41,7 @@ TEST(Header, VersionByteNamesTheFamilyAndTheMemoFile) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "version 0x" << std::hex << int{c.Version});
-    TTableSpec spec;
+    TTableShape spec;
     spec.Version = c.Version;
     spec.Fields = {{"NAME", 'C', 5}};
     if (c.MemoWidth != 0) spec.Fields.push_back({"NOTES", 'M', static_cast<uint8_t>(c.MemoWidth)});
@@ -56,7 +56,7 @@ TEST(Header, VersionByteNamesTheFamilyAndTheMemoFile) {
 }
 
 TEST(Header, ReadsCountsLengthsFlagsAndCodePageMark) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.CodePageMark = 0xC8;
   spec.TableFlags = 0x01;
   spec.Fields = {{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"NOTES", 'M', 4}};
@@ -77,7 +77,7 @@ TEST(Header, ReadsCountsLengthsFlagsAndCodePageMark) {
 }
 
 TEST(Header, FieldOffsetsAreRunningSumsNotTheStoredDisplacement) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"A", 'C', 3}, {"B", 'C', 5}, {"C", 'N', 4}};
   std::string bytes = BuildTableBytes(spec).Table;
   // A third-party writer's displacements: 0 and 10 where 1 and 4 belong.
@@ -104,7 +104,7 @@ TEST(Header, FieldNameEndsAtItsFirstNulAndLosesTrailingBlanks) {
       {"mixed case", std::string("Point_ID\0\0\0", 11), "Point_ID"},
   };
   for (const TCase& c : cases) {
-    TTableSpec spec;
+    TTableShape spec;
     spec.Version = 0x03;
     spec.Fields = {{"X", 'C', 1}};
     std::string bytes = BuildTableBytes(spec).Table;
@@ -114,7 +114,7 @@ TEST(Header, FieldNameEndsAtItsFirstNulAndLosesTrailingBlanks) {
 }
 
 TEST(Header, VisualFoxProFieldFlagsAndBacklink) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x31;
   spec.Backlink = "northwind.dbc";
   spec.Fields = {{"ID", 'I', 4, 0, kFlagAutoIncrement},
@@ -133,13 +133,13 @@ TEST(Header, VisualFoxProFieldFlagsAndBacklink) {
 }
 
 TEST(Header, FreeVisualFoxProTableHasNoBacklink) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"A", 'C', 1}};
   EXPECT_EQ(Decode(spec).Backlink, "");
 }
 
 TEST(Header, TableWithoutFieldsIsLegal) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Rows = {{}};
   const std::string bytes = BuildTableBytes(spec).Table;
@@ -151,7 +151,7 @@ TEST(Header, TableWithoutFieldsIsLegal) {
 }
 
 TEST(Header, RecordsStartAtTheHeaderLengthWhateverLiesBefore) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   spec.Rows = {{Text("abc")}};
@@ -165,7 +165,7 @@ TEST(Header, RecordsStartAtTheHeaderLengthWhateverLiesBefore) {
 }
 
 TEST(Header, DescriptorsMayRunUpToTheHeaderLengthWithoutTerminator) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   spec.Rows = {{Text("abc")}};
@@ -176,7 +176,7 @@ TEST(Header, DescriptorsMayRunUpToTheHeaderLengthWithoutTerminator) {
 }
 
 TEST(Header, AnyByteMayStandInTheTerminatorsPlaceWhenOnlyItFits) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   spec.Rows = {{Text("abc")}};
@@ -186,7 +186,7 @@ TEST(Header, AnyByteMayStandInTheTerminatorsPlaceWhenOnlyItFits) {
 }
 
 TEST(Header, ClipperWideCharacterFieldKeepsItsHighByteInTheDecimals) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"LONG", 'C', 44, 1}, {"N", 'N', 2}};  // 44 + 256 = 300 bytes
   std::string bytes = BuildTableBytes(spec).Table;
@@ -203,14 +203,14 @@ TEST(Header, ClipperWideCharacterFieldKeepsItsHighByteInTheDecimals) {
 }
 
 TEST(Header, CharacterDecimalsStayDecimalsWhenThePlainWidthsFit) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 10, 2}};
   EXPECT_EQ(Decode(spec).Fields[0].Length, 10u);
 }
 
 TEST(Header, RecordLengthBeyondTheFieldsIsPadding) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   std::string bytes = BuildTableBytes(spec).Table;
@@ -222,7 +222,7 @@ TEST(Header, RecordLengthBeyondTheFieldsIsPadding) {
 }
 
 TEST(Header, Level7HasALanguageDriverAndWideDescriptors) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x04;
   spec.LanguageDriver = "DB437US0";
   spec.Fields = {{"A_RATHER_LONG_FIELD_NAME_OF_32CH", 'C', 4}, {"ID", '+', 4}};

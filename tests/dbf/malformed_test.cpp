@@ -15,8 +15,8 @@ namespace lumbra::test {
 namespace {
 
 // dBase III, NAME C(3), three records "abc", "def", "ghi".
-TTableSpec ThreeRecords() {
-  TTableSpec spec;
+TTableShape ThreeRecords() {
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   spec.Rows = {{Text("abc")}, {Text("def")}, {Text("ghi")}};
@@ -67,7 +67,7 @@ TEST(Malformed, RejectsFilesThatHoldNoHeader) {
 }
 
 TEST(Malformed, RejectsDescriptorsWithoutTerminator) {
-  TTableSpec spec = ThreeRecords();
+  TTableShape spec = ThreeRecords();
   spec.Fields.push_back({"MORE", 'C', 1});
   for (auto& row : spec.Rows)
     row.push_back(Text("x"));
@@ -117,7 +117,7 @@ TEST(Malformed, RejectsEncryptedDBaseTable) {
 }
 
 TEST(Malformed, IgnoresByte15OfVisualFoxProTables) {
-  TTableSpec spec = ThreeRecords();
+  TTableShape spec = ThreeRecords();
   spec.Version = 0x30;
   std::string bytes = BuildTableBytes(spec).Table;
   bytes[15] = 0x01;
@@ -151,7 +151,7 @@ TEST(Malformed, ShowsOnlyTheClaimedRecordsWhenMoreFollow) {
 }
 
 TEST(Malformed, EndOfFileMarkerIsOptionalAndNeverData) {
-  TTableSpec spec = ThreeRecords();
+  TTableShape spec = ThreeRecords();
   spec.EndOfFileMarker = false;
   EXPECT_EQ(OpenBuilt(spec)->RecordCount(), 3u);
   // Garbage after the marker, shorter than a record, is no record either.
@@ -180,7 +180,7 @@ TEST(Malformed, FileShortenedAfterOpeningFailsTheReadNotTheProcess) {
 // Any single damaged byte of a header or memo header is refused with an
 // EDbfError or opens into values that all decode; nothing else may happen.
 TEST(Malformed, NoDamagedHeaderByteCrashesOpeningOrDecoding) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x32;
   spec.Fields = {{"NAME", 'C', 4},      {"NOTE", 'V', 6, 0, kFlagNullable},
                  {"AMOUNT", 'N', 6, 2}, {"DAY", 'D', 8},

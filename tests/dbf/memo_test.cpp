@@ -30,8 +30,8 @@ const std::string kLong = [] {
   return text;
 }();
 
-TTableSpec OneMemo(uint8_t version, uint8_t width, std::vector<TCell> memos) {
-  TTableSpec spec;
+TTableShape OneMemo(uint8_t version, uint8_t width, std::vector<TCell> memos) {
+  TTableShape spec;
   spec.Version = version;
   spec.Fields = {{"NAME", 'C', 2}, {"NOTES", 'M', width}};
   for (TCell& m : memos)
@@ -42,7 +42,7 @@ TTableSpec OneMemo(uint8_t version, uint8_t width, std::vector<TCell> memos) {
 TEST(FptMemo, ReadsTextInEveryBlockSize) {
   for (const int blockSize : {64, 100, 512, 1}) {
     SCOPED_TRACE(blockSize);
-    TTableSpec spec = OneMemo(0x30, 4, {Memo("hello"), Memo(kLong), Memo(""), Memo("last")});
+    TTableShape spec = OneMemo(0x30, 4, {Memo("hello"), Memo(kLong), Memo(""), Memo("last")});
     spec.MemoBlockSize = static_cast<uint16_t>(blockSize);
     const auto table = OpenBuilt(spec);
     EXPECT_EQ(table->Header().TableFlags & 0x02, 0x02);
@@ -51,7 +51,7 @@ TEST(FptMemo, ReadsTextInEveryBlockSize) {
 }
 
 TEST(FptMemo, GeneralAndBinaryMemosGiveBytes) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"PICTURE", 'G', 4}, {"DATA", 'M', 4, 0, kFlagBinary}, {"BLOB", 'W', 4}};
   spec.Rows = {{Memo("\x01\x02"), Memo("\xBA\x1A"), Memo("z")}};
   const auto table = OpenBuilt(spec);
@@ -66,7 +66,7 @@ TEST(FptMemo, FoxPro2UsesTenWideAsciiPointers) {
 }
 
 TEST(FptMemo, NullOnlyThroughNullFlags) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"NOTES", 'M', 4, 0, kFlagNullable}};
   spec.Rows = {{Null()}, {Memo("")}, {Memo("text")}};
   EXPECT_EQ(ShowColumn(*OpenBuilt(spec), 0), (TValues{"null", "''", "'text'"}));
@@ -81,10 +81,10 @@ TEST(DbtMemo, Level4LengthCountsItsBlockHeader) {
   for (const int blockSize : {512, 1024}) {
     SCOPED_TRACE(blockSize);
     // A length, not an end marker, bounds a level-4 memo: 0x1A may be inside.
-    TTableSpec spec = OneMemo(0x8B, 10,
-                              {Memo("a\x1A"
-                                    "b"),
-                               Memo(kLong), Memo("")});
+    TTableShape spec = OneMemo(0x8B, 10,
+                               {Memo("a\x1A"
+                                     "b"),
+                                Memo(kLong), Memo("")});
     spec.MemoBlockSize = static_cast<uint16_t>(blockSize);
     const auto table = OpenBuilt(spec);
     EXPECT_EQ(ShowColumn(*table, 1), (TValues{"'a\x1A"
@@ -94,13 +94,13 @@ TEST(DbtMemo, Level4LengthCountsItsBlockHeader) {
 }
 
 TEST(DbtMemo, Level4BlocksAreReadWhateverTheVersionByteSays) {
-  TTableSpec spec = OneMemo(0x83, 10, {Memo("signed block")});
+  TTableShape spec = OneMemo(0x83, 10, {Memo("signed block")});
   spec.MemoStyle = TMemoStyle::DbtLevel4;
   EXPECT_EQ(ShowColumn(*OpenBuilt(spec), 1), TValues{"'signed block'"});
 }
 
 TEST(DbtMemo, Level7TableReadsLevel4Memos) {
-  TTableSpec spec = OneMemo(0x8C, 10, {Memo("seven")});
+  TTableShape spec = OneMemo(0x8C, 10, {Memo("seven")});
   EXPECT_EQ(ShowColumn(*OpenBuilt(spec), 1), TValues{"'seven'"});
 }
 
@@ -136,7 +136,7 @@ TEST(MemoWindow, LongMemosAndAnyReadingOrder) {
 // from small reads; a walk in file order from large ones. Both give the bytes
 // of the record asked for.
 TEST(RecordReads, ScatteredAndInOrderReadsGiveTheSameRecords) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"ID", 'C', 6}, {"PAD", 'C', 200}};
   constexpr int kRecords = 3000;  // several 64 KiB chunks
   for (int i = 0; i < kRecords; ++i)
@@ -170,7 +170,7 @@ TEST(MemoPointer, AsciiPointerMayBeLeftAlignedOrZeroPadded) {
 }
 
 TEST(MemoPointer, BadPointersAndBlocksGiveNull) {
-  TTableSpec spec = OneMemo(0x30, 4, {Memo("hello")});
+  TTableShape spec = OneMemo(0x30, 4, {Memo("hello")});
   const TBuiltTable good = BuildTableBytes(spec);
   struct TCase {
     const char* Name;
@@ -228,7 +228,7 @@ TEST(MemoFile, FoundIgnoringLetterCase) {
 
 TEST(MemoFile, DBase3TableMayComeWithAnFpt) {
   // FoxPro writes 0x03 for some tables whose memos live in an .fpt.
-  TTableSpec spec = OneMemo(0x03, 10, {Memo("fox")});
+  TTableShape spec = OneMemo(0x03, 10, {Memo("fox")});
   spec.MemoStyle = TMemoStyle::Fpt;
   TTempFolder folder;
   const auto table = TDbfTable::Open(WriteTable(folder.Path(), "mixed", spec).string());
@@ -237,7 +237,7 @@ TEST(MemoFile, DBase3TableMayComeWithAnFpt) {
 }
 
 TEST(MemoFile, TableWithoutMemoFieldsNeedsNone) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"NAME", 'C', 2}};
   TTempFolder folder;
   EXPECT_FALSE(TDbfTable::Open(WriteTable(folder.Path(), "plain", spec).string())->IsMemoMissing());

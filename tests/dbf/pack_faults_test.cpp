@@ -88,7 +88,7 @@ class TFaultyIo : public PosixPackIo {
 
 // Empties the table at path as "Goleste Baza" does, through slot 1, with io
 // under the two commands.
-void EmptyThroughSlots(const std::string& path, PackIo& io) {
+void EmptyThroughSlots(const std::string& path, IPackIo& io) {
   test::TNoSlotView view;
   const TRegionalSettings settings;
   TTableSlots slots(view, settings);
@@ -98,7 +98,7 @@ void EmptyThroughSlots(const std::string& path, PackIo& io) {
 }
 
 // The message of what EmptyThroughSlots throws; "" when it succeeds.
-std::string EmptyingError(const std::string& path, PackIo& io) {
+std::string EmptyingError(const std::string& path, IPackIo& io) {
   try {
     EmptyThroughSlots(path, io);
   } catch (const Exception& e) {

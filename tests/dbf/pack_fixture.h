@@ -75,7 +75,7 @@ struct TRow {
   bool Deleted = false;
 };
 
-struct TTableSpec {
+struct TTableShape {
   bool Memo = true;
   bool Index = true;
   uint8_t Version = 0x30;
@@ -176,20 +176,20 @@ inline std::string Index(const std::vector<TRow>& rows) {
   return file;
 }
 
-// Writes <folder>/<name>.dbf, with <name>.fpt and <name>.cdx as spec asks.
+// Writes <folder>/<name>.dbf, with <name>.fpt and <name>.cdx as shape asks.
 inline void WriteTable(const fs::path& folder, const std::string& name,
-                       const std::vector<TRow>& rows, const TTableSpec& spec = {}) {
-  const uint32_t hl = kHeaderLength(spec.Memo);
-  const uint32_t rl = kRecordLength(spec.Memo);
+                       const std::vector<TRow>& rows, const TTableShape& shape = {}) {
+  const uint32_t hl = kHeaderLength(shape.Memo);
+  const uint32_t rl = kRecordLength(shape.Memo);
   std::string table(hl, '\0');
-  table[0] = static_cast<char>(spec.Version);
-  table[1] = static_cast<char>(spec.YearByte);
+  table[0] = static_cast<char>(shape.Version);
+  table[1] = static_cast<char>(shape.YearByte);
   table[2] = 5;
   table[3] = 17;
   PutLe(table, 4, static_cast<uint32_t>(rows.size()), 4);
   PutLe(table, 8, hl, 2);
   PutLe(table, 10, rl, 2);
-  table[28] = static_cast<char>((spec.Index ? 0x01 : 0) | (spec.Memo ? 0x02 : 0));
+  table[28] = static_cast<char>((shape.Index ? 0x01 : 0) | (shape.Memo ? 0x02 : 0));
   table[29] = 0x03;
   struct TField {
     const char* Name;
@@ -198,7 +198,7 @@ inline void WriteTable(const fs::path& folder, const std::string& name,
     uint8_t Decimals;
   };
   std::vector<TField> fields = {{"ID", 'N', 4, 0}, {"NAME", 'C', 10, 0}};
-  if (spec.Memo) fields.push_back({"NOTE", 'M', 4, 0});
+  if (shape.Memo) fields.push_back({"NOTE", 'M', 4, 0});
   uint32_t offset = 1;
   for (size_t i = 0; i < fields.size(); ++i) {
     const size_t at = 32 + 32 * i;
@@ -215,7 +215,7 @@ inline void WriteTable(const fs::path& folder, const std::string& name,
   for (const TRow& row : rows) {
     std::string record = std::string(row.Deleted ? "*" : " ") +
                          Padded(std::to_string(row.Id), 4, true) + Padded(row.Name, 10);
-    if (spec.Memo) {
+    if (shape.Memo) {
       std::string pointer(4, '\0');
       if (!row.Note.empty()) {
         PutLe(pointer, 0, static_cast<uint32_t>(memo.size() / 64), 4);
@@ -233,8 +233,8 @@ inline void WriteTable(const fs::path& folder, const std::string& name,
   table += '\x1A';
   PutBe(memo, 0, static_cast<uint32_t>(memo.size() / 64), 4);
   WriteBytes((folder / (name + ".dbf")).string(), table);
-  if (spec.Memo) WriteBytes((folder / (name + ".fpt")).string(), memo);
-  if (spec.Index) WriteBytes((folder / (name + ".cdx")).string(), Index(rows));
+  if (shape.Memo) WriteBytes((folder / (name + ".fpt")).string(), memo);
+  if (shape.Index) WriteBytes((folder / (name + ".cdx")).string(), Index(rows));
 }
 
 inline std::vector<TRow> SampleRows(size_t count) {

@@ -71,7 +71,7 @@ class PackTest : public ::testing::Test {
   std::string Table() const { return FFolder / "t.dbf"; }
   std::string Memo() const { return FFolder / "t.fpt"; }
   std::string Cdx() const { return FFolder / "t.cdx"; }
-  void Write(const TTableSpec& spec = {}) {
+  void Write(const TTableShape& spec = {}) {
     WriteTable(FFolder.Path(), "t", FRows, spec);
     FTable0 = ReadBytes(Table());
     FMemo0 = ReadBytes(Memo());

@@ -26,8 +26,8 @@ const TCollation& Romanian() {
   return collation;
 }
 
-TTableSpec TownsSpec() {
-  TTableSpec spec;
+TTableShape TownsSpec() {
+  TTableShape spec;
   spec.CodePageMark = 0xC8;  // 1250
   spec.Fields = {{"ID", 'I', 4},       {"ORAS", 'C', 12, 0, kFlagNullable},
                  {"SUMA", 'N', 10, 2}, {"MARE", 'N', 20, 0},
@@ -243,7 +243,7 @@ TEST_F(SortTest, SortsAnEmptyFilteredSet) {
 TEST(SortStability, TiesKeepFileOrderWhateverTheNumberOfDistinctKeys) {
   const TTempFolder folder;
   for (const int distinct : {3, 150}) {
-    TTableSpec spec;
+    TTableShape spec;
     spec.Fields = {{"ID", 'I', 4}, {"CHEIE", 'C', 8}, {"NR", 'N', 5}};
     std::vector<std::pair<std::string, int>> rows;
     for (int i = 0; i < 400; ++i) {

@@ -21,9 +21,9 @@ struct TCase {
 
 // Writes each case's cell into field of a table of version, one row per case,
 // and checks what comes back.
-void ExpectDecoded(const TFieldSpec& field, const std::vector<TCase>& cases,
+void ExpectDecoded(const TFieldShape& field, const std::vector<TCase>& cases,
                    uint8_t version = 0x30) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = version;
   spec.Fields = {field};
   for (const TCase& c : cases)
@@ -188,7 +188,7 @@ TEST(VarcharValues, LengthByteCountsOnlyWithTheVarLengthBit) {
 }
 
 TEST(VarcharValues, VarbinaryAndBinaryVarcharGiveBytes) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x32;
   spec.Fields = {{"BIN", 'Q', 10}, {"RAWV", 'V', 5, 0, kFlagBinary}};
   spec.Rows = {{Text("\x01\x02\x03"), Text("\xBA")}};
@@ -200,7 +200,7 @@ TEST(VarcharValues, VarbinaryAndBinaryVarcharGiveBytes) {
 // The documented layout: a nullable Q(10), a nullable V(254), a V(10) and a
 // nullable I take bits 0-1, 2-3, 4 and 5 of a one-byte _NullFlags.
 TEST(NullFlags, FollowVisualFoxProBitAllocation) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x32;
   spec.Fields = {{"Q1", 'Q', 10, 0, kFlagNullable},
                  {"V1", 'V', 254, 0, kFlagNullable},
@@ -230,7 +230,7 @@ TEST(NullFlags, FollowVisualFoxProBitAllocation) {
 }
 
 TEST(NullFlags, NullBitWinsOverTheDataAndReachesTheSecondByte) {
-  TTableSpec spec;
+  TTableShape spec;
   for (int i = 0; i < 10; ++i)
     spec.Fields.push_back({"F" + std::to_string(i), 'C', 1, 0, kFlagNullable});
   std::vector<TCell> row(10, Text("x"));
@@ -244,7 +244,7 @@ TEST(NullFlags, NullBitWinsOverTheDataAndReachesTheSecondByte) {
 
 TEST(NullFlags, NullableFlagOutsideVisualFoxProIsIgnored) {
   // dBase writers leave junk in the flags byte of a descriptor.
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   spec.Rows = {{Text("abc")}};
@@ -256,7 +256,7 @@ TEST(NullFlags, NullableFlagOutsideVisualFoxProIsIgnored) {
 }
 
 TEST(Level7Values, IntegersAndDoublesAreSortableBigEndian) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x04;
   spec.Fields = {{"ID", '+', 4}, {"QTY", 'I', 4}, {"RATE", 'O', 8}};
   spec.Rows = {
@@ -276,7 +276,7 @@ TEST(Level7Values, IntegersAndDoublesAreSortableBigEndian) {
 }
 
 TEST(Level7Values, TimestampIsADoubleOfMillisecondsFromYearOne) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x04;
   spec.Fields = {{"STAMP", '@', 8}};
   spec.Rows = {

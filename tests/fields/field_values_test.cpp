@@ -23,7 +23,7 @@ using namespace lumbra::test;
 // A built table opened through the provider, with its fields.
 class BuiltTable {
  public:
-  explicit BuiltTable(const TTableSpec& spec, TRegionalSettings settings = {})
+  explicit BuiltTable(const TTableShape& spec, TRegionalSettings settings = {})
       : FSettings(std::move(settings)) {
     const auto path = WriteTable(FFolder.Path(), "t", spec);
     FRecordset = std::make_unique<TProviderRecordset>(TDbfTable::Open(path.string()));
@@ -45,8 +45,8 @@ class BuiltTable {
 };
 
 // A one-column Visual FoxPro table holding values, one per row.
-TTableSpec OneColumn(TFieldSpec field, std::vector<TCell> values) {
-  TTableSpec spec;
+TTableShape OneColumn(TFieldShape field, std::vector<TCell> values) {
+  TTableShape spec;
   spec.Fields = {std::move(field)};
   for (TCell& value : values)
     spec.Rows.push_back({std::move(value)});
@@ -90,7 +90,7 @@ TEST(FieldValues, FloatsInGeneralFormWithFifteenDigits) {
 TEST(FieldValues, NumbersFollowTheRegionalDecimalSeparator) {
   TRegionalSettings comma;
   comma.DecimalSeparator = ",";
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"F", 'B', 8, 2}, {"N", 'N', 10, 4}};
   spec.Rows = {{Dbl(1.0 / 3.0), Raw(" 1234.5678")}};
   BuiltTable table(spec, comma);
@@ -99,7 +99,7 @@ TEST(FieldValues, NumbersFollowTheRegionalDecimalSeparator) {
 }
 
 TEST(FieldValues, BcdThroughACurrencyAmount) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"A", 'N', 10, 4}, {"B", 'N', 6, 2}, {"C", 'N', 12, 6}};
   spec.Rows = {{Raw(" 1234.5678"), Raw("100.10"), Raw("    1.234550")},
                {Raw("    0.0000"), Raw(" -0.50"), Raw("   -1.234549")},
@@ -148,7 +148,7 @@ TEST(FieldValues, BcdOverflowIsADisplayTextOnly) {
 TEST(FieldValues, BcdDisplayTextPassesOnAFailedRead) {
   // Wide records and enough of them that the first ones leave the table's
   // cache; a file cut short after the open then fails to give them again.
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"S", 'C', 250}, {"N", 'N', 10, 4}};
   for (int i = 0; i < 5000; ++i)
     spec.Rows.push_back({Text("x"), Int(i)});
@@ -168,7 +168,7 @@ TEST(FieldValues, BcdDisplayTextPassesOnAFailedRead) {
 }
 
 TEST(FieldValues, IntegersOfEachWidthAndTheirNull) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"N", 'N', 9, 0}, {"I", 'I', 4}, {"L", 'L', 1}};
   spec.Rows = {{Int(-12345678), Int(-2147483647 - 1), Logical(true)},
                {Int(0), Int(2147483647), Logical(false)},
@@ -212,7 +212,7 @@ TEST(FieldValues, DatesInTheShortDatePattern) {
 }
 
 TEST(FieldValues, MemoAndBlobPlaceholdersAndContents) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Fields = {{"M", 'M', 4, 0, kFlagNullable}, {"W", 'W', 4, 0, kFlagNullable}};
   spec.Rows = {
       {Memo("abc"), Memo(std::string("\x01\x00\xff", 3))}, {Memo(""), Memo("")}, {Null(), Null()}};

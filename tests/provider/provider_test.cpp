@@ -63,7 +63,7 @@ class ProviderTest : public testing::Test {
   // A dBase III table of names, one row per name.
   void WriteNames(const std::string& file, const std::vector<std::string>& names,
                   const std::set<size_t>& deleted = {}) {
-    TTableSpec spec;
+    TTableShape spec;
     spec.Version = 0x03;
     spec.Fields = {{"NAME", 'C', 8}};
     for (const std::string& n : names)
@@ -176,7 +176,7 @@ void ExpectColumns(const std::vector<TColumn>& columns,
 }
 
 TEST_F(ProviderTest, DescribesVisualFoxProColumnsAsTheDesignLists) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x32;
   spec.Fields = {
       {"NAME", 'C', 10},
@@ -229,11 +229,11 @@ TEST_F(ProviderTest, DescribesVisualFoxProColumnsAsTheDesignLists) {
 }
 
 TEST_F(ProviderTest, DescribesDBaseColumns) {
-  TTableSpec level7;
+  TTableShape level7;
   level7.Version = 0x04;
   level7.Fields = {{"ID", '+', 4}, {"QTY", 'I', 4}, {"RATE", 'O', 8}, {"STAMP", '@', 8}};
   WriteTable(FFolder.Path(), "seven", level7);
-  TTableSpec level4;
+  TTableShape level4;
   level4.Version = 0x8B;
   level4.Fields = {{"DATA", 'B', 10}, {"NOTES", 'M', 10}};
   WriteTable(FFolder.Path(), "four", level4);
@@ -253,7 +253,7 @@ TEST_F(ProviderTest, DescribesDBaseColumns) {
 }
 
 TEST_F(ProviderTest, FieldFlagsOutsideVisualFoxProAreJunk) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 4}, {"ID", 'I', 4}};
   std::string bytes = BuildTableBytes(spec).Table;
@@ -277,7 +277,7 @@ TEST_F(ProviderTest, DeletedRecordsAreNeverShown) {
 }
 
 TEST_F(ProviderTest, PositionsSkipDeletedRecordsAnywhereInALargeTable) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"ID", 'N', 5}, {"FILL", 'C', 200}};
   std::vector<std::string> visible;
@@ -351,7 +351,7 @@ TEST_F(ProviderTest, AbsolutePositionOutsideTheRecordsIsRefused) {
 // Counting reads every deletion flag, through more records than the table's
 // read cache holds; the current record must still read as itself.
 TEST_F(ProviderTest, CountingKeepsTheCurrentRecord) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"ID", 'N', 5}, {"FILL", 'C', 250}, {"MORE", 'C', 250}, {"REST", 'C', 250}};
   for (int i = 0; i < 1000; ++i)

@@ -42,7 +42,7 @@ TOutcome OpenAndRead(const std::string& table, const std::string& memo = "") {
   TOutcome outcome;
   // The files' own bytes are the input, not what the engine takes.
   auto tableFile = std::make_unique<MemoryFileIo>("mem.dbf", table);
-  std::unique_ptr<FileIo> memoFile;
+  std::unique_ptr<IFileIo> memoFile;
   if (!memo.empty()) memoFile = std::make_unique<MemoryFileIo>("mem.memo", memo);
   TAllocationProbe probe;
   try {
@@ -67,7 +67,7 @@ size_t Bound(const std::string& table, const std::string& memo = "") {
 
 // dBase III, NAME C(3), three records.
 std::string ThreeRecords() {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 3}};
   spec.Rows = {{Text("abc")}, {Text("def")}, {Text("ghi")}};
@@ -140,11 +140,11 @@ TEST(Bounds, HeaderClaimsAreHeldToTheFile) {
 // Stored lengths of 2 GB, 4 GB and just under 2 GB in blocks of a small
 // memo file: .fpt and dBase IV .dbt.
 TEST(Bounds, MemoLengthsBeyondTheFileGiveNull) {
-  TTableSpec fpt;
+  TTableShape fpt;
   fpt.Version = 0x30;
   fpt.Fields = {{"NOTES", 'M', 4}};
   fpt.Rows = {{Memo("hello")}};
-  TTableSpec dbt4 = fpt;
+  TTableShape dbt4 = fpt;
   dbt4.Version = 0x8B;
   dbt4.Fields = {{"NOTES", 'M', 10}};
   for (const uint32_t length : {0x80000000u, 0xFFFFFFFFu, 0x7FFFFFF8u}) {
@@ -165,7 +165,7 @@ TEST(Bounds, MemoLengthsBeyondTheFileGiveNull) {
 }
 
 TEST(Bounds, MemoPointersBeyondTheFileGiveNull) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x30;
   spec.Fields = {{"NOTES", 'M', 4}};
   spec.Rows = {{Memo("hello")}};
@@ -178,7 +178,7 @@ TEST(Bounds, MemoPointersBeyondTheFileGiveNull) {
 }
 
 TEST(Bounds, UnterminatedDBase3MemoRunsToTheEndOfTheFileOnly) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x83;
   spec.Fields = {{"NOTES", 'M', 10}};
   spec.Rows = {{Memo(std::string(300'000, 'm'))}};

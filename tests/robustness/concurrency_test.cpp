@@ -32,8 +32,8 @@ class TUnitFont : public IFontMetrics {
 // engine holds the records it read last; the tables below hold 20,000 such
 // records (4 MB), so after the walk that counts them a record in their
 // middle is no longer in memory and is read from the file again.
-TTableSpec Numbered(int count) {
-  TTableSpec spec;
+TTableShape Numbered(int count) {
+  TTableShape spec;
   spec.Version = 0x03;
   spec.Fields = {{"NAME", 'C', 200}, {"N", 'N', 6}};
   for (int i = 1; i <= count; ++i)
@@ -47,7 +47,7 @@ class ChangedOnDisk : public ::testing::Test {
  protected:
   ChangedOnDisk() : FGrid(FSlots.DataSource1, FFont, FFont) {}
 
-  std::string Write(const std::string& name, const TTableSpec& spec) {
+  std::string Write(const std::string& name, const TTableShape& spec) {
     return WriteTable(FFolder.Path(), name, spec).string();
   }
   void Open(const std::string& path) {
@@ -125,7 +125,7 @@ TEST_F(ChangedOnDisk, FilterAndSortOverATruncatedTableFailOnceAndReopenItPlain) 
 TEST_F(ChangedOnDisk, ReplacedTableKeepsShowingTheOpenFileUntilReopened) {
   const std::string path = Write("t", Numbered(20000));
   Open(path);
-  TTableSpec other;
+  TTableShape other;
   other.Version = 0x30;
   other.Fields = {{"CITY", 'C', 10}, {"ZIP", 'N', 6}, {"NOTE", 'M', 4}};
   other.Rows = {{Text("Cluj"), Int(400000), Memo("new")}};
@@ -162,7 +162,7 @@ TEST_F(ChangedOnDisk, TableRewrittenInPlaceShowsItsBytesAndItsOpenCount) {
 }
 
 TEST_F(ChangedOnDisk, CutMemoFileGivesNullMemosNotCrashes) {
-  TTableSpec spec;
+  TTableShape spec;
   spec.Version = 0x30;
   spec.Fields = {{"ID", 'I', 4}, {"NOTE", 'M', 4}};
   for (int i = 1; i <= 400; ++i)

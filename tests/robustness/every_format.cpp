@@ -5,8 +5,8 @@
 
 namespace lumbra::test {
 
-TTableSpec QueryTable() {
-  TTableSpec spec;
+TTableShape QueryTable() {
+  TTableShape spec;
   spec.Version = 0x30;
   spec.CodePageMark = 0xC8;
   spec.Fields = {{"ID", 'I', 4},
@@ -37,11 +37,11 @@ TTableSpec QueryTable() {
   return spec;
 }
 
-std::vector<TTableSpec> EveryFormatTables() {
-  std::vector<TTableSpec> specs;
+std::vector<TTableShape> EveryFormatTables() {
+  std::vector<TTableShape> specs;
   specs.push_back(QueryTable());
 
-  TTableSpec dBase3;
+  TTableShape dBase3;
   dBase3.Version = 0x83;
   dBase3.CodePageMark = 0x00;
   dBase3.Fields = {{"NAME", 'C', 10}, {"QTY", 'N', 5}, {"PRICE", 'F', 8, 3},
@@ -54,11 +54,11 @@ std::vector<TTableSpec> EveryFormatTables() {
   dBase3.DeletedRows = {1};
   specs.push_back(dBase3);
 
-  TTableSpec dBase4 = dBase3;
+  TTableShape dBase4 = dBase3;
   dBase4.Version = 0x8B;
   specs.push_back(dBase4);
 
-  TTableSpec dBase7;
+  TTableShape dBase7;
   dBase7.Version = 0x04;
   dBase7.LanguageDriver = "DBWINUS0";
   dBase7.Fields = {{"N", 'I', 4},     {"AUTO", '+', 4}, {"DBL", 'O', 8},
@@ -68,7 +68,7 @@ std::vector<TTableSpec> EveryFormatTables() {
       {Int(-7), Int(2), Dbl(-1e10), DateTime(1970, 1, 1, 0, 0, 0), Text(""), Memo("")}};
   specs.push_back(dBase7);
 
-  TTableSpec foxPro;
+  TTableShape foxPro;
   foxPro.Version = 0xF5;
   foxPro.Fields = {{"NAME", 'C', 8}, {"AMOUNT", 'N', 9, 2}, {"PIC", 'G', 10}, {"TEXT", 'M', 10}};
   foxPro.Rows = {{Text("x"), Dbl(3.14), Memo("GIF89a"), Memo("fox")},
@@ -76,7 +76,7 @@ std::vector<TTableSpec> EveryFormatTables() {
   foxPro.MemoBlockSize = 32;
   specs.push_back(foxPro);
 
-  TTableSpec visual;
+  TTableShape visual;
   visual.Version = 0x32;
   visual.Backlink = "data.dbc";
   visual.Fields = {{"ID", 'I', 4, 0, kFlagAutoIncrement},

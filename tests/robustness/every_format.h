@@ -11,11 +11,11 @@ namespace lumbra::test {
 
 // A Visual FoxPro table with a column of every value family, Nulls, a
 // deleted record, a memo file and a column whose name holds a blank.
-TTableSpec QueryTable();
+TTableShape QueryTable();
 
 // QueryTable() and a table of each other format: dBase III and IV with .dbt
 // memos and bad values, dBase 7, FoxPro 2 with a general field, Visual
 // FoxPro with varchar, varbinary, nullable and binary fields.
-std::vector<TTableSpec> EveryFormatTables();
+std::vector<TTableShape> EveryFormatTables();
 
 }  // namespace lumbra::test

@@ -139,7 +139,7 @@ TEST(FixtureSweep, EveryFormatAndTheSamplesGoThroughEveryStepCleanly) {
   TTempFolder folder;
   std::vector<std::string> paths;
   int number = 0;
-  for (const TTableSpec& spec : EveryFormatTables())
+  for (const TTableShape& spec : EveryFormatTables())
     paths.push_back(WriteTable(folder.Path(), "t" + std::to_string(number++), spec).string());
   for (const fs::path& sample : TablesUnder(fs::path(LUMBRA_SOURCE_DIR) / "samples"))
     paths.push_back(sample.string());

@@ -35,7 +35,7 @@ class WindowSurvives : public ::testing::Test {
     Window->show();
   }
 
-  std::string Write(const std::string& name, const test::TTableSpec& spec) {
+  std::string Write(const std::string& name, const test::TTableShape& spec) {
     return test::WriteTable(Folder.Path(), name, spec).string();
   }
   // A shown table of many records, cut to its first 4 KB on disk. The engine

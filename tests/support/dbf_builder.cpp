@@ -47,17 +47,17 @@ int64_t JulianDay(int year, int month, int day) {
   return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
 }
 
-[[noreturn]] void Refuse(const TFieldSpec& f, const std::string& why) {
+[[noreturn]] void Refuse(const TFieldShape& f, const std::string& why) {
   throw std::invalid_argument("field " + f.Name + " (" + f.Type + "): " + why);
 }
 
-std::string RightAligned(const TFieldSpec& f, const std::string& text) {
+std::string RightAligned(const TFieldShape& f, const std::string& text) {
   if (text.size() > f.Length) Refuse(f, "'" + text + "' does not fit");
   return std::string(f.Length - text.size(), ' ') + text;
 }
 
 // What a writer leaves in a field that holds no value.
-std::string Blank(const TFieldSpec& f) {
+std::string Blank(const TFieldShape& f) {
   switch (f.Type) {
     case 'I':
     case 'Y':
@@ -130,13 +130,13 @@ class TMemoWriter {
 
 // The fields as stored, _NullFlags included, with each one's bits in it.
 struct TLayout {
-  std::vector<TFieldSpec> Fields;
+  std::vector<TFieldShape> Fields;
   std::vector<int> NullBit, VarLengthBit;
   int NullFlags = -1;  // index of _NullFlags in Fields
   uint32_t RecordLength = 1;
 };
 
-TLayout LayOut(const TTableSpec& spec) {
+TLayout LayOut(const TTableShape& spec) {
   TLayout layout;
   layout.Fields = spec.Fields;
   layout.NullBit.assign(spec.Fields.size(), -1);
@@ -145,7 +145,7 @@ TLayout LayOut(const TTableSpec& spec) {
     // A V or Q field takes a length bit and then, if nullable, its null bit.
     int bits = 0;
     for (size_t i = 0; i < spec.Fields.size(); ++i) {
-      const TFieldSpec& f = spec.Fields[i];
+      const TFieldShape& f = spec.Fields[i];
       if (f.Type == 'V' || f.Type == 'Q') layout.VarLengthBit[i] = bits++;
       if ((f.Flags & kFlagNullable) != 0) layout.NullBit[i] = bits++;
     }
@@ -155,25 +155,25 @@ TLayout LayOut(const TTableSpec& spec) {
           {"_NullFlags", '0', static_cast<uint8_t>((bits + 7) / 8), 0, kFlagSystem | kFlagBinary});
     }
   }
-  for (const TFieldSpec& f : layout.Fields)
+  for (const TFieldShape& f : layout.Fields)
     layout.RecordLength += f.Length;
   return layout;
 }
 
-TMemoStyle MemoStyleOf(const TTableSpec& spec) {
+TMemoStyle MemoStyleOf(const TTableShape& spec) {
   if (spec.MemoStyle != TMemoStyle::ByVersion) return spec.MemoStyle;
   if (IsFox(spec.Version)) return TMemoStyle::Fpt;
   return (spec.Version & 0x08) != 0 ? TMemoStyle::DbtLevel4 : TMemoStyle::DbtLevel3;
 }
 
-bool IsMemoField(const TFieldSpec& f) {
+bool IsMemoField(const TFieldShape& f) {
   return f.Type == 'M' || f.Type == 'G' || f.Type == 'P' || f.Type == 'W' ||
          (f.Type == 'B' && f.Length != 8);
 }
 
 class TRecordWriter {
  public:
-  TRecordWriter(const TTableSpec& spec, const TLayout& layout, TMemoWriter* memo)
+  TRecordWriter(const TTableShape& spec, const TLayout& layout, TMemoWriter* memo)
       : FLevel7(IsLevel7(spec.Version)), FLayout(layout), FMemo(memo) {}
 
   std::string Record(const std::vector<TCell>& cells, bool deleted) {
@@ -198,7 +198,7 @@ class TRecordWriter {
   void SetBit(int bit) { FFlags[static_cast<size_t>(bit / 8)] |= static_cast<char>(1 << bit % 8); }
 
   std::string Encode(size_t index, const TCell& c) {
-    const TFieldSpec& f = FLayout.Fields[index];
+    const TFieldShape& f = FLayout.Fields[index];
     using K = TCell::TKind;
     switch (c.Kind) {
       case K::Null:
@@ -283,7 +283,7 @@ class TRecordWriter {
   std::string FFlags;
 };
 
-std::string Header(const TTableSpec& spec, const TLayout& layout, uint32_t headerLength) {
+std::string Header(const TTableShape& spec, const TLayout& layout, uint32_t headerLength) {
   const bool level7 = IsLevel7(spec.Version);
   const bool visualFoxPro = IsVisualFoxPro(spec.Version);
   std::string h(headerLength, '\0');
@@ -303,7 +303,7 @@ std::string Header(const TTableSpec& spec, const TLayout& layout, uint32_t heade
   if (level7) h.replace(32, spec.LanguageDriver.size(), spec.LanguageDriver);
   size_t pos = level7 ? 68 : 32;
   uint32_t offset = 1;
-  for (const TFieldSpec& f : layout.Fields) {
+  for (const TFieldShape& f : layout.Fields) {
     h.replace(pos, f.Name.size(), f.Name);
     if (level7) {
       h[pos + 32] = f.Type;
@@ -394,7 +394,7 @@ TCell Memo(std::string bytes) {
   return c;
 }
 
-TBuiltTable BuildTableBytes(const TTableSpec& spec) {
+TBuiltTable BuildTableBytes(const TTableShape& spec) {
   const TLayout layout = LayOut(spec);
   const bool level7 = IsLevel7(spec.Version);
   const size_t fields = layout.Fields.size();
@@ -419,7 +419,7 @@ TBuiltTable BuildTableBytes(const TTableSpec& spec) {
 }
 
 std::filesystem::path WriteTable(const std::filesystem::path& folder, const std::string& name,
-                                 const TTableSpec& spec) {
+                                 const TTableShape& spec) {
   const TBuiltTable built = BuildTableBytes(spec);
   const std::filesystem::path table = folder / (name + ".dbf");
   WriteFile(table, built.Table);

@@ -18,7 +18,7 @@ inline constexpr uint8_t kFlagNullable = 0x02;
 inline constexpr uint8_t kFlagBinary = 0x04;
 inline constexpr uint8_t kFlagAutoIncrement = 0x0C;  // as VFP writes it: 0x08 with 0x04
 
-struct TFieldSpec {
+struct TFieldShape {
   std::string Name;
   char Type = 'C';
   uint8_t Length = 0;
@@ -67,7 +67,7 @@ enum class TMemoStyle : uint8_t {
   DbtLevel4,
 };
 
-struct TTableSpec {
+struct TTableShape {
   uint8_t Version = 0x30;
   uint8_t CodePageMark = 0x03;
   // Visual FoxPro tables with memo fields get the memo bit 0x02 added.
@@ -76,7 +76,7 @@ struct TTableSpec {
   std::string Backlink;        // Visual FoxPro: the owning database container
   std::string LanguageDriver;  // dBase 7 (version 0x04 or 0x8C)
   // Visual FoxPro tables with a nullable, V or Q field get _NullFlags appended.
-  std::vector<TFieldSpec> Fields;
+  std::vector<TFieldShape> Fields;
   std::vector<std::vector<TCell>> Rows;
   std::set<size_t> DeletedRows;
   TMemoStyle MemoStyle = TMemoStyle::ByVersion;
@@ -90,11 +90,11 @@ struct TBuiltTable {
   std::string MemoExtension;  // "fpt" or "dbt", or empty
 };
 
-TBuiltTable BuildTableBytes(const TTableSpec& spec);
+TBuiltTable BuildTableBytes(const TTableShape& spec);
 // Writes folder/name.dbf and, for a table with memo fields, its memo file
 // (extensions in lower case). Returns the table's path.
 std::filesystem::path WriteTable(const std::filesystem::path& folder, const std::string& name,
-                                 const TTableSpec& spec);
+                                 const TTableShape& spec);
 
 // Little-endian stores into built bytes, for tests that damage a header.
 void PutLe16(std::string& bytes, size_t offset, uint16_t value);

@@ -11,8 +11,8 @@
 namespace lumbra::test {
 namespace {
 
-TTableSpec Clienti() {
-  TTableSpec spec;
+TTableShape Clienti() {
+  TTableShape spec;
   spec.Version = 0x30;
   spec.CodePageMark = 0xC8;
   spec.UpdateYear = 2024;

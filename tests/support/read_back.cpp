@@ -9,9 +9,9 @@
 
 namespace lumbra::test {
 
-std::unique_ptr<TDbfTable> OpenBuilt(const TTableSpec& spec, const TDbfOpenOptions& options) {
+std::unique_ptr<TDbfTable> OpenBuilt(const TTableShape& spec, const TDbfOpenOptions& options) {
   TBuiltTable built = BuildTableBytes(spec);
-  std::unique_ptr<FileIo> memo;
+  std::unique_ptr<IFileIo> memo;
   if (!built.MemoExtension.empty()) {
     memo = std::make_unique<MemoryFileIo>("mem." + built.MemoExtension, std::move(built.Memo));
   }

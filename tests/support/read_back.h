@@ -15,7 +15,7 @@
 namespace lumbra::test {
 
 // The built table (and its memo file) opened from memory as "mem.dbf".
-std::unique_ptr<TDbfTable> OpenBuilt(const TTableSpec& spec, const TDbfOpenOptions& options = {});
+std::unique_ptr<TDbfTable> OpenBuilt(const TTableShape& spec, const TDbfOpenOptions& options = {});
 // Opens bytes as the table "mem.dbf", without a memo file.
 std::unique_ptr<TDbfTable> OpenBytes(const std::string& bytes);
 

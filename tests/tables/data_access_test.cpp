@@ -88,7 +88,7 @@ TEST_F(TableOverCorpus, EmptyTableNameIsAMissingProperty) {
 
 TEST(TableOverBuiltFile, ScaleAboveThirtyTwoFailsTheOpenWithInvalidFieldSize) {
   test::TTempFolder folder;
-  test::TTableSpec spec;
+  test::TTableShape spec;
   spec.Fields = {{"A", 'C', 3}, {"N", 'N', 40, 33}};
   spec.Rows = {{test::Text("x"), test::Raw(std::string(39, ' ') + "1")}};
   test::WriteTable(folder.Path(), "wide", spec);
@@ -118,7 +118,7 @@ TEST(TableOverBuiltFile, ScaleAboveThirtyTwoFailsTheOpenWithInvalidFieldSize) {
 
 TEST(TableOverBuiltFile, TableOfZeroColumnsOpensWithNoFields) {
   test::TTempFolder folder;
-  test::TTableSpec spec;
+  test::TTableShape spec;
   spec.Rows = {{}, {}};
   test::WriteTable(folder.Path(), "empty", spec);
   const TRegionalSettings settings;

@@ -23,13 +23,13 @@ using namespace lumbra::test;
 class FilterSortTest : public testing::Test {
  protected:
   void SetUp() override {
-    TTableSpec towns;
+    TTableShape towns;
     towns.Fields = {{"ID", 'N', 3}, {"ORAS", 'C', 10}, {"SUMA", 'N', 8, 2}};
     towns.Rows = {{Int(1), Text("Cluj"), Dbl(150)}, {Int(2), Text("Arad"), Dbl(20)},
                   {Int(3), Text("cluj"), Dbl(300)}, {Int(4), Text("Deva"), Dbl(150)},
                   {Int(5), Text("Bacau"), Dbl(-5)}, {Int(6), Text("CLUJ"), Dbl(5)}};
     FTowns = WriteTable(FFolder.Path(), "orase", towns).string();
-    TTableSpec others;
+    TTableShape others;
     others.Fields = {{"ID", 'N', 3}, {"NUME", 'C', 10}};
     others.Rows = {{Int(1), Text("x")}};
     FOthers = WriteTable(FFolder.Path(), "altele", others).string();
