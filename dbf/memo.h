@@ -31,10 +31,15 @@ class TMemoFile {
   // caches when the cache holds it. Never reads the file.
   void Prefetch(uint64_t block) const;
   uint32_t BlockSize() const { return FBlockSize; }
+  // How many reads gave Bad because the memo, or the length it claims, runs
+  // past the end of the file (a memo file cut short).
+  uint64_t ReadsBeyondEnd() const { return FReadsBeyondEnd; }
   FileIo& File() { return *FFile; }
+  const FileIo& File() const { return *FFile; }
 
  private:
   TMemoRead ReadDbtText(uint64_t offset, std::string_view& out);
+  TMemoRead BeyondEnd();
   // The bytes from offset to the end of the chunk that holds it, at least
   // atLeast of them unless the file ends sooner. Valid until the next call.
   std::string_view Window(uint64_t offset, size_t atLeast);
@@ -50,6 +55,7 @@ class TMemoFile {
   std::vector<char> FStraddle;
   // Memos longer than a chunk.
   std::string FLong;
+  uint64_t FReadsBeyondEnd = 0;
 };
 
 }  // namespace lumbra

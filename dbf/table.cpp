@@ -249,7 +249,11 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       }
       return;
     case 'O':
-      if (f.Length != 8) break;
+      if (f.Length != 8) {
+        // Its column is a double's: bytes of another width are no value of it.
+        out.SetNull();
+        return;
+      }
       // Stored sortable, a double is never all zero bytes (that would be a NaN):
       // such a field was never written, and is blank.
       if (raw.find_first_not_of('\0') == std::string_view::npos) {
@@ -259,7 +263,10 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       }
       return;
     case 'Y': {
-      if (f.Length != 8) break;
+      if (f.Length != 8) {
+        out.SetNull();
+        return;
+      }
       int64_t value;
       std::memcpy(&value, p, 8);
       out.SetCurrency(value);
@@ -267,7 +274,10 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
     }
     case 'T':
     case '@': {
-      if (f.Length != 8) break;
+      if (f.Length != 8) {
+        out.SetNull();
+        return;
+      }
       const bool ok = f.Type == '@' && FHeader.Format == TDbfFormat::dBase7
                           ? DecodeLevel7Timestamp(p, date)
                           : DecodeJulianDateTime(p, date);
@@ -296,7 +306,8 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
     default:
       break;
   }
-  // Unknown types, and known ones in a width they never have: the raw bytes.
+  // Unknown types, and integers in a width they never have (their column is
+  // a binary one): the raw bytes.
   out.SetBytes(raw);
 }
 
