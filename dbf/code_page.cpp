@@ -112,6 +112,9 @@ constexpr TOverride kKamenicky[] = {
     {0xAA, u'ŕ'}, {0xAB, u'Ŕ'}, {0xAC, u'¼'}, {0xAD, u'§'}, {0xAE, u'«'}, {0xAF, u'»'},
 };
 
+// Texts longer than this are measured before they are decoded.
+constexpr size_t kMeasuredBytes = 64 << 10;
+
 // Where ICU's tables differ from Unicode's mapping tables and the platform's
 // iconv, which agree: the micro sign of the DOS pages is U+00B5 (ICU has the
 // Greek mu), 852 has the not sign at 0xAA (ICU leaves it out), and 874 leaves
@@ -217,8 +220,15 @@ void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
     bytes.remove_prefix(ascii);
     const size_t start = out.size();
     // Three bytes a character at most, and one more for the last entry's
-    // length.
-    out.resize(start + bytes.size() * 3 + 1);
+    // length. A long text (a memo) is measured first instead, so that it
+    // never takes three times its size.
+    size_t room = bytes.size() * 3 + 1;
+    if (bytes.size() > kMeasuredBytes) {
+      room = 1;
+      for (const char byte : bytes)
+        room += FTable[static_cast<unsigned char>(byte)].Length;
+    }
+    out.resize(start + room);
     char* p = out.data() + start;
     const auto put = [this, &p](char byte) {
       const TUtf8Char& c = FTable[static_cast<unsigned char>(byte)];

@@ -76,6 +76,11 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
   return TMemoRead::Value;
 }
 
+void TMemoFile::ReleaseLong() {
+  // A buffer of a few chunks is kept for the next long memo.
+  if (FLong.capacity() > 4 * kChunkBytes) std::string().swap(FLong);
+}
+
 TMemoRead TMemoFile::BeyondEnd() {
   ++FReadsBeyondEnd;
   return TMemoRead::Bad;

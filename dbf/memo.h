@@ -27,6 +27,9 @@ class TMemoFile {
   // The bytes of the memo at block, valid until the next call. Block 0 is an
   // empty memo.
   TMemoRead Read(uint64_t block, std::string_view& out);
+  // Gives back the memory of a long memo's bytes once the caller has taken
+  // them; ends the validity of what Read gave.
+  void ReleaseLong();
   // Asks the processor to bring the start of the memo at block toward its
   // caches when the cache holds it. Never reads the file.
   void Prefetch(uint64_t block) const;

@@ -178,6 +178,8 @@ void TDbfTable::DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant
   }
   const bool text = field.Type == 'M' && !field.IsBinary();
   DecodeText(memo, !text, out);
+  // The value holds its own copy: a long memo is not kept twice.
+  FMemo->ReleaseLong();
 }
 
 void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
