@@ -229,8 +229,11 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
   std::vector<std::vector<std::string>> lines(fields.size());
   std::atomic<size_t> next = 0;
   const auto makeLines = [&] {
-    for (size_t f = next++; f < fields.size(); f = next++)
+    for (size_t f = next++; f < fields.size(); f = next++) {
       lines[f] = FieldLines(*fields[f], records, *counters[f]);
+      // The field's lines hold what is left to say of its texts.
+      counters[f].reset();
+    }
   };
   std::exception_ptr helperError;
   std::thread helper([&] {

@@ -7,8 +7,13 @@ namespace lumbra {
 
 namespace {
 
-constexpr size_t kBlockSize = 1 << 20;  // of the arena
-constexpr size_t kSmallSize = 64;       // slots of a new index
+// The arena's blocks start small and double up to kBlockSize, and so does
+// the first chunk of entries: a column with few texts costs little, so that
+// a table of thousands of columns does not take a megabyte for each.
+constexpr size_t kFirstBlockSize = 4 << 10;
+constexpr size_t kBlockSize = 1 << 20;
+constexpr uint32_t kFirstChunkEntries = 64;
+constexpr size_t kSmallSize = 64;  // slots of a new index
 constexpr size_t kGatherTexts = 512;
 constexpr size_t kGatherBytes = 64 << 10;
 // How many texts ahead of the one counted its slot is fetched: enough for
@@ -51,7 +56,8 @@ std::string_view TDistinctTexts::TArena::Store(std::string_view text) {
   while (FBlock < FBlocks.size() && text.size() > FSizes[FBlock])
     ++FBlock;
   if (FBlock == FBlocks.size()) {
-    const size_t size = std::max(kBlockSize, text.size());
+    const size_t size = std::max(
+        std::min(kBlockSize, kFirstBlockSize << std::min<size_t>(FBlocks.size(), 8)), text.size());
     // Written before it is read: no need to clear it.
     FBlocks.push_back(std::make_unique_for_overwrite<char[]>(size));
     FSizes.push_back(size);
@@ -94,8 +100,10 @@ uint32_t TDistinctTexts::TIndex::Peek(uint32_t hash) const {
 }
 
 void TDistinctTexts::TIndex::Insert(uint32_t hash, uint32_t reference) {
-  // At most half full, so probes stay short.
-  if (2 * (FUsed + 1) > FSlots.size()) Grow();
+  // At most three quarters full: probes stay short (a run of slots shares a
+  // cache line), and a column of millions of distinct texts does not take
+  // twice the slots that half full would leave it.
+  if (4 * (FUsed + 1) > 3 * FSlots.size()) Grow();
   Place(TSlot{hash, reference});
   ++FUsed;
 }
@@ -299,8 +307,18 @@ void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bo
 }
 
 uint32_t TDistinctTexts::NewEntry(std::string_view stored) {
-  if (FEntryCount / kChunkEntries == FEntryChunks.size()) {
+  if (FEntryChunks.empty()) {
+    FEntryChunks.push_back(std::make_unique_for_overwrite<TEntry[]>(kFirstChunkEntries));
+    FFirstChunkEntries = kFirstChunkEntries;
+  } else if (FEntryCount / kChunkEntries == FEntryChunks.size()) {
     FEntryChunks.push_back(std::make_unique_for_overwrite<TEntry[]>(kChunkEntries));
+  } else if (FEntryCount == FFirstChunkEntries) {
+    // The first chunk is full and smaller than a chunk: twice its size.
+    const uint32_t size = std::min(2 * FFirstChunkEntries, kChunkEntries);
+    auto grown = std::make_unique_for_overwrite<TEntry[]>(size);
+    std::copy_n(FEntryChunks[0].get(), FEntryCount, grown.get());
+    FEntryChunks[0] = std::move(grown);
+    FFirstChunkEntries = size;
   }
   Entry(FEntryCount) = TEntry{stored.data(), static_cast<uint32_t>(stored.size()), 1};
   return FEntryCount++;

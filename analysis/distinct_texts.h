@@ -145,6 +145,7 @@ class TDistinctTexts {
   std::vector<uint32_t> FGatheredEnds;
   TArena FArena;
   std::vector<std::unique_ptr<TEntry[]>> FEntryChunks;
+  uint32_t FFirstChunkEntries = 0;  // room in the first chunk, which grows
   uint32_t FEntryCount = 0;
   std::vector<std::string_view> FKeys;  // per entry, once keyed
   std::vector<TSpelling> FSpellings;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "cli/output.h"
 #include "cli/value_text.h"
 #include "dbf/code_page.h"
+#include "fields/field_defs.h"
 #include "fields/field_types.h"
 #include "fields/regional_settings.h"
 #include "tables/data_access.h"
@@ -77,6 +79,17 @@ std::string CliTableName(const std::string& path) {
   return name;
 }
 
+// n in decimal with a comma between groups of three digits: 1,000,000.
+std::string GroupedDigits(uint64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
 // The table of a file, opened the way the window opens one, except that the
 // table is named by CliTableName. The settings go on the table as "Sort by.." and "Filtreaza"
 // set them before it opens; a filter that fails fails the command instead of
@@ -84,7 +97,9 @@ std::string CliTableName(const std::string& path) {
 class TOpenFile {
  public:
   TOpenFile(const std::string& path, const TOpenSettings& settings)
-      : FSettings(TRegionalSettings::FromEnvironment()), FTable("AT", FConnection, FSettings) {
+      : FPath(path),
+        FSettings(TRegionalSettings::FromEnvironment()),
+        FTable("AT", FConnection, FSettings) {
     const std::string name = CliTableName(path);
     FConnection.SetConnectionString(NormalConnectionString(FolderOfPath(path)));
     FConnection.Provider().BindTable(name, path);
@@ -97,79 +112,43 @@ class TOpenFile {
       FTable.Filtered = true;
     }
     FTable.Open();
-    if (FTable.Recordset()->Table().IsMemoMissing()) {
+    const TDbfTable& table = FTable.Recordset()->Table();
+    if (table.IsMemoMissing()) {
       std::fprintf(stderr,
                    "lumbra-cli: warning: the memo file of '%s' is missing; memo values read as "
                    "Null\n",
                    path.c_str());
     }
+    if (table.IsTruncated()) {
+      std::fprintf(stderr,
+                   "lumbra-cli: warning: '%s' holds %s of the %s records its header counts\n",
+                   path.c_str(), GroupedDigits(table.RecordCount()).c_str(),
+                   GroupedDigits(table.Header().RecordCount).c_str());
+    }
   }
+  // What was read is said once the command is done with the table, errors
+  // included: memos are met only as records are read.
+  ~TOpenFile() {
+    const TDbfTable& table = FTable.Recordset()->Table();
+    if (table.MemoReadBeyondEnd()) {
+      std::fprintf(stderr,
+                   "lumbra-cli: warning: memo values of '%s' point beyond the end of '%s'; they "
+                   "read as Null\n",
+                   FPath.c_str(), table.MemoPath().c_str());
+    }
+  }
+  TOpenFile(const TOpenFile&) = delete;
+  TOpenFile& operator=(const TOpenFile&) = delete;
 
   TADOTable& Table() { return FTable; }
   TProviderRecordset& Recordset() { return *FTable.Recordset(); }
 
  private:
+  std::string FPath;
   TRegionalSettings FSettings;
   TADOConnection FConnection{"Conn"};
   TADOTable FTable;
 };
-
-void ListColumns(TProviderRecordset& rs) {
-  std::string out;
-  for (const TColumn& c : rs.Columns()) {
-    char attributes[16];
-    std::snprintf(attributes, sizeof attributes, "0x%x", c.Attributes);
-    const TColumnProperty* autoIncrement = c.FindProperty("ISAUTOINCREMENT");
-    const bool isAuto = autoIncrement != nullptr && autoIncrement->Value.Boolean();
-    out += c.Name + '\t' + std::to_string(c.Type) + '\t' + std::to_string(c.DefinedSize) + '\t' +
-           std::to_string(c.Precision) + '\t' + std::to_string(c.NumericScale) + '\t' + attributes +
-           '\t' + (isAuto ? "1" : "0") + '\n';
-  }
-  WriteOut(out);
-}
-
-void Dump(TProviderRecordset& rs, bool csv) {
-  const std::vector<TColumn>& columns = rs.Columns();
-  std::string out;
-  if (csv) {
-    for (size_t c = 0; c < columns.size(); ++c) {
-      if (c != 0) out.push_back(',');
-      AppendCsvField(out, Variant::FromString(columns[c].Name), adVarChar);
-    }
-    out += "\r\n";
-  }
-  Variant value;
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-    if (!csv) out.push_back('{');
-    for (size_t c = 0; c < columns.size(); ++c) {
-      rs.GetValue(c, value);
-      if (csv) {
-        if (c != 0) out.push_back(',');
-        AppendCsvField(out, value, columns[c].Type);
-      } else {
-        if (c != 0) out.push_back(',');
-        AppendJsonString(out, columns[c].Name);
-        out.push_back(':');
-        AppendJsonValue(out, value, columns[c].Type);
-      }
-    }
-    out += csv ? "\r\n" : "}\n";
-    if (out.size() > 1 << 16) {
-      WriteOut(out);
-      out.clear();
-    }
-  }
-  WriteOut(out);
-}
-
-void ListFields(const TADOTable& table) {
-  std::string out;
-  for (const auto& field : table.Fields()) {
-    out += field->FieldName() + '\t' + FieldTypeName(field->DataType()) + '\t' +
-           std::to_string(field->Size()) + '\t' + field->ClassName() + '\n';
-  }
-  WriteOut(out);
-}
 
 // Whether any of the eight bytes in word is below 0x0E (tab, LF and CR are)
 // or a backslash: the bytes EscapeFrom must look at one by one.
@@ -195,61 +174,191 @@ size_t CleanPrefix(std::string_view text) {
   return MayNeedEscape(word) ? clean : text.size();
 }
 
+// The escape of c in a tab-separated line, or nullptr when c stands as it is.
+const char* EscapeOf(char c) {
+  switch (c) {
+    case '\t':
+      return "\\t";
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case '\\':
+      return "\\\\";
+    default:
+      return nullptr;
+  }
+}
+
 // Puts what out holds from `from` on on one line: tab, CR, LF and backslash
 // become \t, \r, \n and \\. Texts are appended to the output first and
-// escaped where they stand, so a text is copied once.
+// escaped where they stand, from the back, so a long text is never copied.
 void EscapeFrom(std::string& out, size_t from) {
   const size_t clean = from + CleanPrefix(std::string_view(out).substr(from));
   if (clean == out.size()) return;
-  const std::string rest = out.substr(clean);
-  out.resize(clean);
-  for (const char c : rest) {
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out.push_back(c);
-        break;
+  size_t extra = 0;
+  for (size_t i = clean; i < out.size(); ++i)
+    extra += EscapeOf(out[i]) != nullptr ? 1 : 0;
+  if (extra == 0) return;
+  size_t read = out.size();
+  out.resize(out.size() + extra);
+  size_t write = out.size();
+  while (read > clean) {
+    const char c = out[--read];
+    if (const char* escape = EscapeOf(c)) {
+      out[--write] = escape[1];
+      out[--write] = '\\';
+    } else {
+      out[--write] = c;
     }
   }
 }
 
+// Appends name, a column's or a field's, for a tab-separated line: escaped as
+// EscapeFrom escapes, and every other control byte as \xHH, so that no name
+// can split a line or reach a terminal as a control sequence.
+void AppendName(std::string& out, std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (const char* escape = EscapeOf(c)) {
+      out += escape;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      out += hex;
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
+void ListColumns(TProviderRecordset& rs) {
+  std::string out;
+  for (const TColumn& c : rs.Columns()) {
+    char attributes[16];
+    std::snprintf(attributes, sizeof attributes, "0x%x", c.Attributes);
+    const TColumnProperty* autoIncrement = c.FindProperty("ISAUTOINCREMENT");
+    const bool isAuto = autoIncrement != nullptr && autoIncrement->Value.Boolean();
+    AppendName(out, c.Name);
+    out += '\t' + std::to_string(c.Type) + '\t' + std::to_string(c.DefinedSize) + '\t' +
+           std::to_string(c.Precision) + '\t' + std::to_string(c.NumericScale) + '\t' + attributes +
+           '\t' + (isAuto ? "1" : "0") + '\n';
+  }
+  WriteOut(out);
+}
+
+// The names the records' values are written under: the fields' names, which
+// are unique ignoring letter case ("Point_ID", "Point_ID_1"), and for a column
+// without a field the same rule applied to its own name.
+std::vector<std::string> UniqueColumnNames(const TADOTable& table,
+                                           const std::vector<TColumn>& columns) {
+  std::vector<std::optional<std::string>> named(columns.size());
+  const TFieldDefs& defs = table.FieldDefs();
+  for (size_t i = 0; i < defs.Count(); ++i) {
+    if (defs[i].Column < columns.size()) named[defs[i].Column] = defs[i].Name;
+  }
+  const auto taken = [&](const std::string& name) {
+    return std::any_of(named.begin(), named.end(), [&](const std::optional<std::string>& n) {
+      return n && SameNameIgnoringCase(*n, name);
+    });
+  };
+  for (size_t c = 0; c < columns.size(); ++c) {
+    if (named[c]) continue;
+    std::string name = columns[c].Name;
+    for (int counter = 1; name.empty() || taken(name); ++counter)
+      name = (columns[c].Name.empty() ? "COLUMN" : columns[c].Name + "_") + std::to_string(counter);
+    named[c] = std::move(name);
+  }
+  std::vector<std::string> names;
+  for (std::optional<std::string>& n : named)
+    names.push_back(std::move(*n));
+  return names;
+}
+
+// Output goes out in pieces of about this size; a long value is written a
+// slice at a time.
+constexpr size_t kOutputPiece = 1 << 16;
+
+// Writes out and empties it, giving back the room a long value grew it to.
+void WritePiece(std::string& out) {
+  WriteOut(out);
+  out.clear();
+  if (out.capacity() > 4 * kOutputPiece) std::string().swap(out);
+}
+
+void Dump(TADOTable& table, bool csv) {
+  TProviderRecordset& rs = *table.Recordset();
+  const std::vector<TColumn>& columns = rs.Columns();
+  const std::vector<std::string> names = UniqueColumnNames(table, columns);
+  const TFlush flush = WritePiece;
+  std::string out;
+  if (csv) {
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (c != 0) out.push_back(',');
+      AppendCsvField(out, Variant::FromString(names[c]), adVarChar);
+    }
+    out += "\r\n";
+  }
+  Variant value;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+    if (!csv) out.push_back('{');
+    for (size_t c = 0; c < columns.size(); ++c) {
+      rs.GetValue(c, value);
+      if (csv) {
+        if (c != 0) out.push_back(',');
+        AppendCsvField(out, value, columns[c].Type, flush);
+      } else {
+        if (c != 0) out.push_back(',');
+        AppendJsonString(out, names[c]);
+        out.push_back(':');
+        AppendJsonValue(out, value, columns[c].Type, flush);
+      }
+    }
+    out += csv ? "\r\n" : "}\n";
+    if (out.size() > kOutputPiece) WritePiece(out);
+  }
+  WriteOut(out);
+}
+
+void ListFields(const TADOTable& table) {
+  std::string out;
+  for (const auto& field : table.Fields()) {
+    AppendName(out, field->FieldName());
+    out += std::string("\t") + FieldTypeName(field->DataType()) + '\t' +
+           std::to_string(field->Size()) + '\t' + field->ClassName() + '\n';
+  }
+  WriteOut(out);
+}
+
+// A value whose text cannot be made (a decimal beyond a BCD field's range)
+// is written as its error's class name, as the distinct values report counts
+// it, and the dump goes on; a table that cannot be read still ends it.
 void DumpTexts(TADOTable& table, bool display) {
   const TFields& fields = table.Fields();
   std::string out;
   for (size_t f = 0; f < fields.size(); ++f) {
     if (f != 0) out.push_back('\t');
-    const size_t from = out.size();
-    out += fields[f]->FieldName();
-    EscapeFrom(out, from);
+    AppendName(out, fields[f]->FieldName());
   }
   out.push_back('\n');
   for (table.First(); !table.Eof(); table.Next()) {
     for (size_t f = 0; f < fields.size(); ++f) {
       if (f != 0) out.push_back('\t');
       const size_t from = out.size();
-      if (display) {
-        out += fields[f]->DisplayText();
-      } else {
-        fields[f]->AppendString(out);
+      try {
+        if (display) {
+          out += fields[f]->DisplayText();
+        } else {
+          fields[f]->AppendString(out);
+        }
+      } catch (const EDatabaseError& e) {
+        out.resize(from);
+        out += e.ClassName();
       }
       EscapeFrom(out, from);
     }
     out.push_back('\n');
-    if (out.size() > 1 << 16) {
-      WriteOut(out);
-      out.clear();
-    }
+    if (out.size() > kOutputPiece) WritePiece(out);
   }
   WriteOut(out);
 }
@@ -281,7 +390,7 @@ int RunDump(const TCommandLine& line) {
   if (!values.empty()) {
     DumpTexts(file.Table(), values == "display");
   } else {
-    Dump(file.Recordset(), format == "csv");
+    Dump(file.Table(), format == "csv");
   }
   return 0;
 }
@@ -544,12 +653,33 @@ int RunCommandLine(const TCommandLine& line) {
   return command.Run(line);
 }
 
+// What a command was doing, for "not enough memory to ...".
+std::string DoingOf(const TCommandLine& line) {
+  const std::string first = line.Files.empty() ? std::string() : "'" + line.Files[0] + "'";
+  if (line.Command == "columns") return "list the columns of " + first;
+  if (line.Command == "fields") return "list the fields of " + first;
+  if (line.Command == "dump") return "write the records of " + first;
+  if (line.Command == "distinct") return "count the distinct values of " + first;
+  if (line.Command == "structure" && line.Files.size() == 2) {
+    return "compare the structures of " + first + " and '" + line.Files[1] + "'";
+  }
+  if (line.Command == "empty") return "empty " + first;
+  return "read the command line";
+}
+
 int Run(int argc, char** argv) {
   IgnoreBrokenPipes();
+  TCommandLine line;
   try {
-    const int code = RunCommandLine(ParseCommandLine(argc, argv));
+    line = ParseCommandLine(argc, argv);
+    const int code = RunCommandLine(line);
     FlushOut();
     return code;
+  } catch (const std::bad_alloc&) {
+    // Whatever was being built is gone by now, so the message has room.
+    std::fflush(stdout);
+    std::fprintf(stderr, "lumbra-cli: not enough memory to %s\n", DoingOf(line).c_str());
+    return kExitFailure;
   } catch (const EOutputClosed&) {
     // The reader took what it wanted ("lumbra-cli dump big.dbf | head -1").
     return 0;
@@ -562,6 +692,12 @@ int Run(int argc, char** argv) {
     // a second failure to write it changes nothing.
     std::fflush(stdout);
     std::fprintf(stderr, "lumbra-cli: %s\n", e.Message().c_str());
+    return kExitFailure;
+  } catch (const std::exception& e) {
+    // A failure of the library (a thread that cannot start): still a message
+    // and an exit code, never an abort.
+    std::fflush(stdout);
+    std::fprintf(stderr, "lumbra-cli: %s\n", e.what());
     return kExitFailure;
   }
 }

@@ -95,8 +95,14 @@ std::string PlainText(const Variant& v, int columnType) {
   }
 }
 
-void AppendJsonString(std::string& out, std::string_view text) {
-  out.push_back('"');
+namespace {
+
+// Texts longer than this are appended a slice at a time, out handed to the
+// flush between slices, so that a long memo never stands in out whole.
+constexpr size_t kSliceBytes = 1 << 16;
+
+// Appends the JSON escape of text, without quotes.
+void AppendJsonEscaped(std::string& out, std::string_view text) {
   // Runs without a character to escape are appended whole.
   size_t run = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -128,31 +134,78 @@ void AppendJsonString(std::string& out, std::string_view text) {
     }
   }
   out.append(text.substr(run));
+}
+
+void AppendHex(std::string& out, std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  for (const char b : bytes) {
+    const auto c = static_cast<unsigned char>(b);
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 0xF]);
+  }
+}
+
+// Appends part(out, slice) for each slice of text, flushing out after each.
+template <typename TPart>
+void AppendInSlices(std::string& out, std::string_view text, const TFlush& flush, TPart part) {
+  while (text.size() > kSliceBytes && flush) {
+    part(out, text.substr(0, kSliceBytes));
+    text.remove_prefix(kSliceBytes);
+    flush(out);
+  }
+  part(out, text);
+}
+
+// The text a value is written as, when it is held as text or bytes already:
+// bytes become hex as they are appended.
+bool IsHeldText(const Variant& v) {
+  return v.Type() == TVarType::varString || v.Type() == TVarType::varUString;
+}
+
+}  // namespace
+
+void AppendJsonString(std::string& out, std::string_view text, const TFlush& flush) {
+  out.push_back('"');
+  AppendInSlices(out, text, flush, AppendJsonEscaped);
   out.push_back('"');
 }
 
-void AppendJsonValue(std::string& out, const Variant& v, int columnType) {
+void AppendJsonValue(std::string& out, const Variant& v, int columnType, const TFlush& flush) {
   if (v.IsNull() || v.IsEmpty()) {
     out += "null";
   } else if (v.Type() == TVarType::varBoolean || IsNumber(v)) {
     out += PlainText(v, columnType);
+  } else if (IsHeldText(v)) {
+    AppendJsonString(out, v.Text(), flush);
+  } else if (v.Type() == TVarType::varBytes) {
+    // Hex needs no escape.
+    out.push_back('"');
+    AppendInSlices(out, v.Text(), flush, AppendHex);
+    out.push_back('"');
   } else {
-    AppendJsonString(out, PlainText(v, columnType));
+    AppendJsonString(out, PlainText(v, columnType), flush);
   }
 }
 
-void AppendCsvField(std::string& out, const Variant& v, int columnType) {
+void AppendCsvField(std::string& out, const Variant& v, int columnType, const TFlush& flush) {
   if (v.IsNull() || v.IsEmpty()) return;
-  const std::string text = PlainText(v, columnType);
-  if (!text.empty() && text.find_first_of(",\"\r\n") == std::string::npos) {
-    out += text;
+  if (v.Type() == TVarType::varBytes) {
+    AppendInSlices(out, v.Text(), flush, AppendHex);
+    return;
+  }
+  const std::string other = IsHeldText(v) ? std::string() : PlainText(v, columnType);
+  const std::string_view text = IsHeldText(v) ? std::string_view(v.Text()) : other;
+  if (!text.empty() && text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    AppendInSlices(out, text, flush, [](std::string& o, std::string_view t) { o.append(t); });
     return;
   }
   out.push_back('"');
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
+  AppendInSlices(out, text, flush, [](std::string& o, std::string_view t) {
+    for (const char c : t) {
+      if (c == '"') o.push_back('"');
+      o.push_back(c);
+    }
+  });
   out.push_back('"');
 }
 

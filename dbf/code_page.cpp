@@ -112,6 +112,26 @@ constexpr TOverride kKamenicky[] = {
     {0xAA, u'ŕ'}, {0xAB, u'Ŕ'}, {0xAC, u'¼'}, {0xAD, u'§'}, {0xAE, u'«'}, {0xAF, u'»'},
 };
 
+// Texts longer than this are measured before they are decoded.
+constexpr size_t kMeasuredBytes = 64 << 10;
+
+// Where ICU's tables differ from Unicode's mapping tables and the platform's
+// iconv, which agree: the micro sign of the DOS pages is U+00B5 (ICU has the
+// Greek mu), 852 has the not sign at 0xAA (ICU leaves it out), and 874 leaves
+// 0xDB-0xDE and 0xFC-0xFF undefined (ICU has private-use characters there).
+// A character 0 marks a byte as undefined.
+struct TCorrection {
+  int CodePage;
+  uint8_t Byte;
+  char16_t Char;
+};
+constexpr TCorrection kCorrections[] = {
+    {437, 0xE6, u'\u00B5'}, {860, 0xE6, u'\u00B5'}, {861, 0xE6, u'\u00B5'}, {863, 0xE6, u'\u00B5'},
+    {865, 0xE6, u'\u00B5'}, {852, 0xAA, u'\u00AC'}, {874, 0xDB, 0},         {874, 0xDC, 0},
+    {874, 0xDD, 0},         {874, 0xDE, 0},         {874, 0xFC, 0},         {874, 0xFD, 0},
+    {874, 0xFE, 0},         {874, 0xFF, 0},
+};
+
 }  // namespace
 
 TCodePage::TCodePage(int codePage) : FNumber(codePage) {
@@ -122,12 +142,8 @@ TCodePage::TCodePage(int codePage) : FNumber(codePage) {
   if (codePage == 620 || codePage == 895) {
     BuildSingleByteTable("ibm-437");
     auto apply = [this](const auto& overrides) {
-      for (const TOverride& o : overrides) {
-        std::string utf8;
-        AppendCodePoint(utf8, o.Char);
-        FTable[o.Byte].Length = static_cast<uint8_t>(utf8.size());
-        std::memcpy(FTable[o.Byte].Bytes, utf8.data(), utf8.size());
-      }
+      for (const TOverride& o : overrides)
+        SetCharacter(o.Byte, o.Char);
     };
     if (codePage == 620) {
       apply(kMazovia);
@@ -154,6 +170,17 @@ TCodePage::TCodePage(int codePage) : FNumber(codePage) {
     return;
   }
   BuildSingleByteTable(name);
+  for (const TCorrection& c : kCorrections) {
+    // An undefined byte keeps its own value, as BuildSingleByteTable does.
+    if (c.CodePage == codePage) SetCharacter(c.Byte, c.Char != 0 ? c.Char : c.Byte);
+  }
+}
+
+void TCodePage::SetCharacter(uint8_t byte, char32_t character) {
+  std::string utf8;
+  AppendCodePoint(utf8, character);
+  FTable[byte].Length = static_cast<uint8_t>(utf8.size());
+  std::memcpy(FTable[byte].Bytes, utf8.data(), utf8.size());
 }
 
 TCodePage::~TCodePage() {
@@ -177,11 +204,8 @@ void TCodePage::BuildSingleByteTable(const char* icuName) {
     // A byte the code page leaves undefined keeps its own value as a code point
     // (as Windows does for 0x81 in 1252), so no byte is ever lost.
     const char32_t cp = (U_SUCCESS(status) && n == 1) ? out[0] : static_cast<char32_t>(b);
-    std::string utf8;
     // ASCII is copied as it stands, whatever the code page says of it.
-    AppendCodePoint(utf8, b < 0x80 ? static_cast<char32_t>(b) : cp);
-    FTable[b].Length = static_cast<uint8_t>(utf8.size());
-    std::memcpy(FTable[b].Bytes, utf8.data(), utf8.size());
+    SetCharacter(static_cast<uint8_t>(b), b < 0x80 ? static_cast<char32_t>(b) : cp);
   }
   ucnv_close(converter);
 }
@@ -196,8 +220,15 @@ void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
     bytes.remove_prefix(ascii);
     const size_t start = out.size();
     // Three bytes a character at most, and one more for the last entry's
-    // length.
-    out.resize(start + bytes.size() * 3 + 1);
+    // length. A long text (a memo) is measured first instead, so that it
+    // never takes three times its size.
+    size_t room = bytes.size() * 3 + 1;
+    if (bytes.size() > kMeasuredBytes) {
+      room = 1;
+      for (const char byte : bytes)
+        room += FTable[static_cast<unsigned char>(byte)].Length;
+    }
+    out.resize(start + room);
     char* p = out.data() + start;
     const auto put = [this, &p](char byte) {
       const TUtf8Char& c = FTable[static_cast<unsigned char>(byte)];

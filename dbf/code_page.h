@@ -39,6 +39,7 @@ class TCodePage {
     uint8_t Length;
   };
   void BuildSingleByteTable(const char* icuName);
+  void SetCharacter(uint8_t byte, char32_t character);
 
   int FNumber;
   bool FSingleByte = true;

@@ -13,9 +13,30 @@
 
 namespace lumbra {
 
+namespace {
+
+const char* KindOfMode(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+}  // namespace
+
+std::optional<std::string> NonRegularKind(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return std::nullopt;
+  return std::string(KindOfMode(st.st_mode));
+}
+
 PosixFileIo::PosixFileIo(std::string path) : FPath(std::move(path)) {
+  // Without O_NONBLOCK, opening a named pipe waits for a writer; nothing
+  // but a regular file is read, and reads of one never block on the flag.
   do {
-    FFd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+    FFd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (FFd < 0 && errno == EINTR);
   if (FFd < 0) throw EDbfError("Cannot open file '" + FPath + "': " + std::strerror(errno));
   struct stat st;
@@ -26,7 +47,8 @@ PosixFileIo::PosixFileIo(std::string path) : FPath(std::move(path)) {
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(FFd);
-    throw EDbfError("Cannot open file '" + FPath + "': not a regular file");
+    throw EDbfError("Cannot open file '" + FPath + "': it is " + KindOfMode(st.st_mode) +
+                    ", not a regular file");
   }
 }
 

@@ -65,6 +65,11 @@ uint64_t DescriptorSize(int fd, const std::string& path);
 size_t ReadDescriptorAt(int fd, const std::string& path, uint64_t offset, void* buffer,
                         size_t length);
 
+// What path is when it exists and is not a regular file once links are
+// followed ("a folder", "a named pipe (FIFO)", "a character device", ...);
+// nullopt for a regular file or a path that does not exist.
+std::optional<std::string> NonRegularKind(const std::string& path);
+
 // Reads exactly length bytes at offset. Throws EDbfError naming the file when
 // fewer are there.
 void ReadExactly(IFileIo& file, uint64_t offset, void* buffer, size_t length);

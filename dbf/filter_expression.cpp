@@ -578,10 +578,9 @@ void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter) {
   TDbfTable& table = cursor.Table();
   if (!cursor.HasOrder()) {
     // The live records in file order: one pass, keeping only the matches.
-    // Room for every record up front: pages never written to cost nothing,
-    // and the vector is never copied while it grows.
+    // The list grows with the matches found, never with what the file's size
+    // makes room for: a sparse file holds records it has no data for.
     std::vector<uint32_t> kept;
-    kept.reserve(table.RecordCount());
     for (uint32_t index = 0; index < table.RecordCount(); ++index) {
       const uint8_t* record = table.RecordAt(index);
       if (!TDbfTable::IsDeleted(record) && filter.Matches(record)) kept.push_back(index);

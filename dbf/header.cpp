@@ -185,11 +185,23 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
   const size_t first = level7 ? 68 : 32;
   const size_t width = level7 ? 48 : 32;
   const size_t end = std::min<size_t>(h.HeaderLength, size);
+  const size_t typeAt = level7 ? 32 : 11;
+  const size_t lengthAt = level7 ? 33 : 16;
+  // 1 + the widths of the fields so far, plainly and as Clipper reads them.
+  uint64_t plain = 1, clipper = 1;
+  // A NUL ends the list where the fields so far fill the record; before that,
+  // a descriptor whose name starts with NUL is still a field when it has a
+  // type and fits the record.
+  const auto endsList = [&](const unsigned char* d) {
+    if (d[0] == 0x0D) return true;
+    if (d[0] != 0x00) return false;
+    if (plain == h.RecordLength || clipper == h.RecordLength) return true;
+    return !IsTypeLetter(d[typeAt]) || d[typeAt] == ' ' || plain + d[lengthAt] > h.RecordLength;
+  };
   size_t pos = first;
-  while (pos + width <= end && b[pos] != 0x0D && b[pos] != 0x00) {
+  while (pos + width <= end && !endsList(b + pos)) {
     const unsigned char* d = b + pos;
     TDbfField f;
-    const size_t typeAt = level7 ? 32 : 11;
     f.RawName = NameOf(d, level7 ? 32 : 11);
     if (!IsTypeLetter(d[typeAt])) {
       throw EDbfError("field descriptor " + std::to_string(h.Fields.size() + 1) +
@@ -200,6 +212,8 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
     f.Decimals = level7 ? d[34] : d[17];
     if (h.Format == TDbfFormat::VisualFoxPro) f.Flags = d[18];
     f.Sortable7 = level7 && (f.Type == 'I' || f.Type == '+' || f.Type == 'O');
+    plain += f.Length;
+    clipper += f.Length + (f.Type == 'C' ? 256u * f.Decimals : 0u);
     h.Fields.push_back(std::move(f));
     pos += width;
   }

@@ -43,7 +43,8 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
   const std::string_view head = Window(offset, 8).substr(0, 8);
   if (head.size() < 8) {
     // A III-style memo can be shorter than 8 bytes at the very end of the file.
-    return FKind == TKind::Dbt && !head.empty() ? ReadDbtText(offset, out) : TMemoRead::Bad;
+    if (FKind == TKind::Dbt && !head.empty()) return ReadDbtText(offset, out);
+    return BeyondEnd();
   }
   const auto* h = reinterpret_cast<const unsigned char*>(head.data());
   uint64_t length;
@@ -60,19 +61,29 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
   const uint64_t dataAt = offset + 8;
   if (length <= kChunkBytes) {
     out = Window(dataAt, length).substr(0, length);
-    return out.size() == length ? TMemoRead::Value : TMemoRead::Bad;
+    return out.size() == length ? TMemoRead::Value : BeyondEnd();
   }
   // Longer than a chunk: checked against the file's size before anything
   // is allocated for it, then read straight into the value.
   const uint64_t size = FFile->Size();
-  if (dataAt > size || length > size - dataAt) return TMemoRead::Bad;
+  if (dataAt > size || length > size - dataAt) return BeyondEnd();
   FLong.resize(length);
   if (FFile->ReadAt(dataAt, FLong.data(), length) != length) {
     FLong.clear();
-    return TMemoRead::Bad;
+    return BeyondEnd();
   }
   out = FLong;
   return TMemoRead::Value;
+}
+
+void TMemoFile::ReleaseLong() {
+  // A buffer of a few chunks is kept for the next long memo.
+  if (FLong.capacity() > 4 * kChunkBytes) std::string().swap(FLong);
+}
+
+TMemoRead TMemoFile::BeyondEnd() {
+  ++FReadsBeyondEnd;
+  return TMemoRead::Bad;
 }
 
 void TMemoFile::Prefetch(uint64_t block) const {

@@ -27,13 +27,21 @@ class TMemoFile {
   // The bytes of the memo at block, valid until the next call. Block 0 is an
   // empty memo.
   TMemoRead Read(uint64_t block, std::string_view& out);
+  // Gives back the memory of a long memo's bytes once the caller has taken
+  // them; ends the validity of what Read gave.
+  void ReleaseLong();
   // Asks the processor to bring the start of the memo at block toward its
   // caches when the cache holds it. Never reads the file.
   void Prefetch(uint64_t block) const;
+  // How many reads gave Bad because the memo, or the length it claims, runs
+  // past the end of the file (a memo file cut short).
+  uint64_t ReadsBeyondEnd() const { return FReadsBeyondEnd; }
   IFileIo& File() { return *FFile; }
+  const IFileIo& File() const { return *FFile; }
 
  private:
   TMemoRead ReadDbtText(uint64_t offset, std::string_view& out);
+  TMemoRead BeyondEnd();
   // The bytes from offset to the end of the chunk that holds it, at least
   // atLeast of them unless the file ends sooner. Valid until the next call.
   std::string_view Window(uint64_t offset, size_t atLeast);
@@ -49,6 +57,7 @@ class TMemoFile {
   std::vector<char> FStraddle;
   // Memos longer than a chunk.
   std::string FLong;
+  uint64_t FReadsBeyondEnd = 0;
 };
 
 }  // namespace lumbra

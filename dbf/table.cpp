@@ -158,6 +158,8 @@ void TDbfTable::DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant
   }
   const bool text = field.Type == 'M' && !field.IsBinary();
   DecodeText(memo, !text, out);
+  // The value holds its own copy: a long memo is not kept twice.
+  FMemo->ReleaseLong();
 }
 
 void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
@@ -229,7 +231,11 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       }
       return;
     case 'O':
-      if (f.Length != 8) break;
+      if (f.Length != 8) {
+        // Its column is a double's: bytes of another width are no value of it.
+        out.SetNull();
+        return;
+      }
       // Stored sortable, a double is never all zero bytes (that would be a NaN):
       // such a field was never written, and is blank.
       if (raw.find_first_not_of('\0') == std::string_view::npos) {
@@ -239,7 +245,10 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       }
       return;
     case 'Y': {
-      if (f.Length != 8) break;
+      if (f.Length != 8) {
+        out.SetNull();
+        return;
+      }
       int64_t value;
       std::memcpy(&value, p, 8);
       out.SetCurrency(value);
@@ -247,7 +256,10 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
     }
     case 'T':
     case '@': {
-      if (f.Length != 8) break;
+      if (f.Length != 8) {
+        out.SetNull();
+        return;
+      }
       const bool ok = f.Type == '@' && FHeader.Format == TDbfFormat::dBase7
                           ? DecodeLevel7Timestamp(p, date)
                           : DecodeJulianDateTime(p, date);
@@ -276,7 +288,8 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
     default:
       break;
   }
-  // Unknown types, and known ones in a width they never have: the raw bytes.
+  // Unknown types, and integers in a width they never have (their column is
+  // a binary one): the raw bytes.
   out.SetBytes(raw);
 }
 

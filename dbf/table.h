@@ -46,6 +46,11 @@ class TDbfTable {
   uint32_t RecordCount() const { return FRecordCount; }
   bool IsTruncated() const { return FRecordCount < FHeader.RecordCount; }
   bool IsMemoMissing() const { return FMemoMissing; }
+  // Whether some memo value read so far pointed beyond the end of the memo
+  // file, and read as Null.
+  bool MemoReadBeyondEnd() const { return FMemo != nullptr && FMemo->ReadsBeyondEnd() != 0; }
+  // The memo file's name; "" without one.
+  std::string MemoPath() const { return FMemo == nullptr ? std::string() : FMemo->File().Name(); }
 
   // The bytes of record index (0-based, below RecordCount()), valid until the
   // next call. Throws EDbfError when the file no longer holds them.

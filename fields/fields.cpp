@@ -170,6 +170,16 @@ const Variant& TField::ProviderValue() const {
   return FValue;
 }
 
+std::string TField::Place() const {
+  std::string place = "field '" + FFieldName + "'";
+  if (FRecordset == nullptr) return place;
+  place += " of table '" + FRecordset->Table().Path() + "'";
+  if (const uint32_t number = FRecordset->RecordNumber()) {
+    place += ", record " + std::to_string(number);
+  }
+  return place;
+}
+
 bool TField::IsNull() const {
   const Variant& v = ProviderValue();
   return v.IsNull() || v.IsEmpty();
@@ -194,7 +204,7 @@ int64_t TField::IntegerValue(const Variant& v) const {
     default:
       break;
   }
-  throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a whole number");
+  throw EFieldValueError(Place() + " cannot hold the value as a whole number");
 }
 
 int64_t TField::CurrencyValue(const Variant& v) const {
@@ -204,18 +214,18 @@ int64_t TField::CurrencyValue(const Variant& v) const {
     case TVarType::varDecimal:
       // Digits beyond the fourth decimal are rounded half away from zero.
       if (auto value = DecimalToCurrency(v.Decimal())) return *value;
-      throw EBcdOverflowError("BCD overflow");
+      throw EBcdOverflowError("BCD overflow in " + Place());
     case TVarType::varInteger:
     case TVarType::varInt64:
       if (std::llabs(v.Int64()) <= INT64_MAX / 10000) return v.Int64() * 10000;
-      throw EBcdOverflowError("BCD overflow");
+      throw EBcdOverflowError("BCD overflow in " + Place());
     case TVarType::varDouble:
       if (std::isfinite(v.Double()) && std::fabs(v.Double()) < 9.2e14) {
         return std::llround(v.Double() * 10000);
       }
-      throw EBcdOverflowError("BCD overflow");
+      throw EBcdOverflowError("BCD overflow in " + Place());
     default:
-      throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a number");
+      throw EFieldValueError(Place() + " cannot hold the value as a number");
   }
 }
 
@@ -239,7 +249,7 @@ bool TField::BooleanValue(const Variant& v) const {
 
 double TField::DateValue(const Variant& v) const {
   if (v.Type() != TVarType::varDate) {
-    throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a date");
+    throw EFieldValueError(Place() + " cannot hold the value as a date");
   }
   return v.Date();
 }
@@ -256,7 +266,7 @@ double TField::FloatValue(const Variant& v) const {
     case TVarType::varDecimal:
       return v.Decimal().ToDouble();
     default:
-      throw EFieldValueError("Field '" + FFieldName + "' cannot hold the value as a number");
+      throw EFieldValueError(Place() + " cannot hold the value as a number");
   }
 }
 
@@ -293,7 +303,7 @@ void TField::AppendTextValue(std::string& out, const Variant& v) const {
       out += v.Boolean() ? "True" : "False";
       return;
     default:
-      throw EFieldValueError("Field '" + FFieldName + "' cannot show the value as text");
+      throw EFieldValueError(Place() + " cannot show the value as text");
   }
 }
 

@@ -70,6 +70,9 @@ class TField {
 
  private:
   const Variant& ProviderValue() const;
+  // Where the value read stands, for conversion errors: "field 'NAME' of
+  // table 'PATH', record N" (N counts the file's records from 1).
+  std::string Place() const;
   int64_t IntegerValue(const Variant& value) const;
   // A whole number as the field's class holds it: cut to 16 or 32 bits.
   int64_t ClassInteger(int64_t value) const;

@@ -1,9 +1,12 @@
 #include "fuzz/fuzz_tables.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "dbf/file_io.h"
 #include "tests/robustness/every_format.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra::fuzz {
 
@@ -32,6 +35,39 @@ std::string JoinTableInput(const TBuiltTable& built) {
   for (int shift = 0; shift < 32; shift += 8)
     out.push_back(static_cast<char>((length >> shift) & 0xFF));
   return out + built.Table + built.Memo;
+}
+
+const std::string& ScratchFolder() {
+  static const std::string folder = [] {
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "lumbra-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    static const std::string made = pattern;
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(made, ignored);
+    });
+    return pattern + "/";
+  }();
+  return folder;
+}
+
+std::string WriteTableInput(const std::string& folder, const std::string& name,
+                            const TTableInput& input) {
+  std::error_code ignored;
+  for (const char* extension : {".dbf", ".fpt", ".dbt", ".cdx"})
+    std::filesystem::remove(folder + name + extension, ignored);
+  const std::string table = folder + name + ".dbf";
+  WriteFile(table, input.Table);
+  if (input.HasMemo) {
+    const auto version = input.Table.empty() ? 0 : static_cast<uint8_t>(input.Table[0]);
+    const bool fpt =
+        version == 0x30 || version == 0x31 || version == 0x32 || version == 0xF5 || version == 0xFB;
+    WriteFile(folder + name + (fpt ? ".fpt" : ".dbt"), input.Memo);
+  }
+  return table;
 }
 
 std::unique_ptr<TDbfTable> OpenQueryTable() {

@@ -24,6 +24,16 @@ struct TTableInput {
 TTableInput SplitTableInput(const uint8_t* data, size_t size);
 std::string JoinTableInput(const test::TBuiltTable& built);
 
+// A folder of the target's own for the tables the emptying and distinct
+// targets open by path: in memory (/dev/shm) where the system has it.
+// Created on first use and removed at exit.
+const std::string& ScratchFolder();
+// Writes input as folder/name.dbf and its memo file (.fpt for FoxPro version
+// bytes, .dbt for the others; none without memo bytes), removing what a
+// previous input left there. Returns the table's path.
+std::string WriteTableInput(const std::string& folder, const std::string& name,
+                            const TTableInput& input);
+
 // The table the filter and sort targets run over: a Visual FoxPro table with
 // a column of every family, Nulls, a deleted record and a memo file.
 std::unique_ptr<TDbfTable> OpenQueryTable();

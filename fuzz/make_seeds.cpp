@@ -1,6 +1,6 @@
 // lumbra-fuzz-seeds FOLDER: writes the fuzz targets' starting inputs into
-// FOLDER/table, FOLDER/filter and FOLDER/sort, from the fixture builder's
-// tables and texts of the filter and sort grammars.
+// FOLDER/table, FOLDER/filter, FOLDER/sort, FOLDER/empty and FOLDER/distinct,
+// from the fixture builder's tables and texts of the filter and sort grammars.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> tables;
     for (const lumbra::test::TTableShape& spec : lumbra::test::EveryFormatTables())
       tables.push_back(JoinTableInput(lumbra::test::BuildTableBytes(spec)));
-    WriteSeeds(folder / "table", tables);
+    for (const char* target : {"table", "empty", "distinct"})
+      WriteSeeds(folder / target, tables);
     WriteSeeds(folder / "filter", kFilters);
     WriteSeeds(folder / "sort", kSorts);
   } catch (const std::exception& e) {

@@ -161,6 +161,11 @@ int32_t TProviderRecordset::AbsolutePosition() const {
   return FBof || FEof ? 0 : static_cast<int32_t>(FPosition + 1);
 }
 
+uint32_t TProviderRecordset::RecordNumber() const {
+  if (FBof || FEof) return 0;
+  return FCursor.RecordAt(static_cast<uint32_t>(FPosition)) + 1;
+}
+
 void TProviderRecordset::SetAbsolutePosition(int32_t position) {
   FRecordPosition = -1;  // as in RecordCount, also when the move is refused
   if (position < 1 || !FCursor.Reaches(static_cast<uint32_t>(position - 1))) {
@@ -303,11 +308,30 @@ std::string TProviderConnection::PathOfTable(std::string_view name) const {
     name = name.substr(1, name.size() - 2);
   }
   if (name.empty()) throw EDbfError("Table name is empty.");
-  if (!FBoundPath.empty() && name == FBoundName) return FBoundPath;
+  if (!FBoundPath.empty() && name == FBoundName) {
+    if (const auto kind = NonRegularKind(FBoundPath)) {
+      throw EDbfError("File '" + FBoundPath + "' is " + *kind + ", not a table file.");
+    }
+    struct stat st;
+    if (::stat(FBoundPath.c_str(), &st) != 0) {
+      throw EDbfError("File '" + FBoundPath + "' does not exist.");
+    }
+    return FBoundPath;
+  }
   std::optional<std::string> path = FindFileIgnoringCase(FFolder, std::string(name) + ".dbf");
   // A name that carries its own extension names the file itself.
   if (!path && name.find('.') != std::string_view::npos) path = FindFileIgnoringCase(FFolder, name);
-  if (!path) throw EDbfError("File '" + FFolder + std::string(name) + ".dbf' does not exist.");
+  if (!path) {
+    // A name that is there but no file says what it is instead.
+    std::vector<std::string> candidates = {FFolder + std::string(name) + ".dbf"};
+    if (name.find('.') != std::string_view::npos) candidates.push_back(FFolder + std::string(name));
+    for (const std::string& candidate : candidates) {
+      if (const auto kind = NonRegularKind(candidate)) {
+        throw EDbfError("File '" + candidate + "' is " + *kind + ", not a table file.");
+      }
+    }
+    throw EDbfError("File '" + FFolder + std::string(name) + ".dbf' does not exist.");
+  }
   return *path;
 }
 

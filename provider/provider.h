@@ -58,6 +58,9 @@ class TProviderRecordset {
   void MoveLast();
   // 1-based number of the current record; 0 when there is none (Bof or Eof).
   int32_t AbsolutePosition() const;
+  // 1-based number of the current record in the table's file, whatever the
+  // sort and filter; 0 when there is none (Bof or Eof).
+  uint32_t RecordNumber() const;
   // Moves to the 1-based record number. Throws EDbfError outside 1..RecordCount().
   void SetAbsolutePosition(int32_t position);
 

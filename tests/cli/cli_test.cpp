@@ -3,9 +3,11 @@
 // version on every command, a code page override, and output into a pipe that
 // closes early or a disk that is full.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -38,12 +40,13 @@ class CliTest : public testing::Test {
   // Runs the program with its standard output sent where output says (a
   // redirection, or "| command" of bash); Out is what went to the file
   // "stdout" of the folder, Code the program's own exit code.
-  TRun RunInto(const std::vector<std::string>& args, const std::string& output) {
+  TRun RunInto(const std::vector<std::string>& args, const std::string& output,
+               const std::string& before = "") {
     const auto out = FFolder.Path() / "stdout";
     const auto err = FFolder.Path() / "stderr";
     const auto code = FFolder.Path() / "code";
     WriteFile(out, "");
-    std::string command = "LC_ALL=C " + Quoted(LUMBRA_CLI_PATH);
+    std::string command = before + "LC_ALL=C " + Quoted(LUMBRA_CLI_PATH);
     for (const std::string& a : args)
       command += " " + Quoted(a);
     command +=
@@ -272,6 +275,150 @@ TEST_F(CliTest, FullDiskIsAFailureNamedOnStandardError) {
   const TRun run = RunInto({"dump", WriteSample()}, " >/dev/full");
   EXPECT_EQ(run.Code, 1);
   EXPECT_EQ(run.Err, "lumbra-cli: cannot write to standard output: No space left on device\n");
+}
+
+// A date-time only 7 bytes wide holds no date-time: Null in every output,
+// and no command fails on it.
+TEST_F(CliTest, DamagedValueIsNullAndFailsNoCommand) {
+  TTableShape spec;
+  spec.Fields = {{"NAME", 'C', 2}, {"T7", 'T', 7}};
+  spec.Rows = {{Text("ab"), Raw("\x01\x02\x03\x04\x05\x06\x07")}, {Text("cd"), Raw("1234567")}};
+  const std::string table = WriteTable(FFolder.Path(), "damaged", spec).string();
+  EXPECT_EQ(Run({"dump", table}).Out,
+            "{\"NAME\":\"ab\",\"T7\":null}\n{\"NAME\":\"cd\",\"T7\":null}\n");
+  for (const char* values : {"display", "string"}) {
+    const TRun run = Run({"dump", table, "--values", values});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "NAME\tT7\nab\t\ncd\t\n");
+  }
+  const TRun distinct = Run({"distinct", table});
+  EXPECT_EQ(distinct.Code, 0) << distinct.Err;
+  EXPECT_NE(distinct.Out.find("  [NULL] = 2\n"), std::string::npos) << distinct.Out;
+}
+
+// A decimal beyond a BCD field's range has no string form: the dump writes
+// the error's class there and goes on; the distinct report, which reads the
+// value first, stops with a message that says where the value stands.
+TEST_F(CliTest, ValueWithoutAStringIsItsErrorClassAndTheDumpGoesOn) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"N", 'N', 21, 4}};
+  spec.Rows = {{Raw("               1.5000")},
+               {Raw(" 999999999999999.9999")},
+               {Raw("               2.0000")}};
+  const std::string table = WriteTable(FFolder.Path(), "wide", spec).string();
+  const TRun dump = Run({"dump", table, "--values", "string"});
+  EXPECT_EQ(dump.Code, 0) << dump.Err;
+  EXPECT_EQ(dump.Out, "N\n1.5\nEBcdOverflowError\n2\n");
+  EXPECT_EQ(Run({"dump", table, "--values", "display"}).Out, "N\n1.5\nBCD overflow\n2\n");
+  const TRun distinct = Run({"distinct", table});
+  EXPECT_EQ(distinct.Code, 1);
+  EXPECT_EQ(distinct.Err,
+            "lumbra-cli: BCD overflow in field 'N' of table '" + table + "', record 2\n");
+}
+
+TEST_F(CliTest, TableShorterThanItsCountIsReadAsFarAsItGoesWithAWarning) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"NAME", 'C', 2}};
+  spec.Rows = {{Text("ab")}, {Text("cd")}, {Text("ef")}};
+  TBuiltTable built = BuildTableBytes(spec);
+  PutLe32(built.Table, 4, 1000000);
+  const std::string table = (FFolder.Path() / "short.dbf").string();
+  WriteFile(table, built.Table);
+  for (const char* command : {"dump", "distinct"}) {
+    const TRun run = Run({command, table});
+    EXPECT_EQ(run.Code, 0) << command;
+    EXPECT_EQ(run.Err, "lumbra-cli: warning: '" + table +
+                           "' holds 3 of the 1,000,000 records its header counts\n")
+        << command;
+  }
+  EXPECT_EQ(Run({"dump", table, "--format", "csv"}).Out, "NAME\r\nab\r\ncd\r\nef\r\n");
+}
+
+TEST_F(CliTest, MemosBeyondTheEndOfTheMemoFileAreAWarning) {
+  TTableShape spec;
+  spec.Fields = {{"NOTE", 'M', 4}};
+  spec.Rows = {{Memo("first")}, {Memo(std::string(300, 'x'))}, {Memo("third")}};
+  const std::string table = WriteTable(FFolder.Path(), "notes", spec).string();
+  const auto memo = FFolder.Path() / "notes.fpt";
+  // The second memo loses its end, the third is gone.
+  std::filesystem::resize_file(memo, 512 + 64 + 8 + 100);
+  const TRun run = Run({"dump", table});
+  EXPECT_EQ(run.Code, 0);
+  EXPECT_EQ(run.Out, "{\"NOTE\":\"first\"}\n{\"NOTE\":null}\n{\"NOTE\":null}\n");
+  EXPECT_EQ(run.Err, "lumbra-cli: warning: memo values of '" + table +
+                         "' point beyond the end of '" + memo.string() + "'; they read as Null\n");
+}
+
+// A shapefile's table may name a column twice: every output keeps both, under
+// the fields' unique names.
+TEST_F(CliTest, RepeatedColumnNamesStayApartInEveryOutput) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"Point_ID", 'N', 2}, {"POINT_ID", 'N', 2}};
+  spec.Rows = {{Int(1), Int(2)}};
+  const std::string table = WriteTable(FFolder.Path(), "points", spec).string();
+  EXPECT_EQ(Run({"dump", table}).Out, "{\"Point_ID\":1,\"POINT_ID_1\":2}\n");
+  EXPECT_EQ(Run({"dump", table, "--format", "csv"}).Out, "Point_ID,POINT_ID_1\r\n1,2\r\n");
+  EXPECT_EQ(Run({"fields", table}).Out,
+            "Point_ID\tftInteger\t0\tTIntegerField\nPOINT_ID_1\tftInteger\t0\tTIntegerField\n");
+}
+
+TEST_F(CliTest, ControlBytesOfFieldNamesAreEscapedInTabSeparatedOutput) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"A\x1b[31m", 'C', 1}, {"B\nC\\", 'C', 1}};
+  spec.Rows = {{Text("x"), Text("y")}};
+  const std::string table = WriteTable(FFolder.Path(), "names", spec).string();
+  const TRun fields = Run({"fields", table});
+  EXPECT_EQ(fields.Out,
+            "A\\x1b[31m\tftFixedChar\t1\tTStringField\nB\\nC\\\\\tftFixedChar\t1\tTStringField\n");
+  EXPECT_EQ(Run({"columns", table}).Out.substr(0, 11), "A\\x1b[31m\t1");
+  EXPECT_EQ(Run({"dump", table, "--values", "string"}).Out, "A\\x1b[31m\tB\\nC\\\\\nx\ty\n");
+}
+
+TEST_F(CliTest, PathThatIsNoFileSaysWhatItIs) {
+  const auto folder = FFolder.Path();
+  ASSERT_EQ(::mkfifo((folder / "pipe.dbf").c_str(), 0600), 0);
+  std::filesystem::create_directory(folder / "folder.dbf");
+  std::filesystem::create_symlink("/dev/zero", folder / "zero.dbf");
+  const std::pair<const char*, const char*> cases[] = {
+      {"pipe.dbf", "a named pipe (FIFO)"},
+      {"folder.dbf", "a folder"},
+      {"zero.dbf", "a character device"},
+  };
+  for (const auto& [name, kind] : cases) {
+    const std::string path = (folder / name).string();
+    const TRun run = Run({"dump", path});
+    EXPECT_EQ(run.Code, 1) << name;
+    EXPECT_EQ(run.Err, "lumbra-cli: File '" + path + "' is " + kind + ", not a table file.\n");
+  }
+}
+
+// A memo that claims (and, sparsely, has) 400 MB cannot be held under a
+// 200 MB limit: a message and exit code 1, never an abort.
+TEST_F(CliTest, AllocationFailureIsAMessageAndExitOne) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more than the limit";
+#endif
+  TTableShape spec;
+  spec.Fields = {{"NOTE", 'M', 4}};
+  spec.Rows = {{Memo("small")}};
+  const std::string table = WriteTable(FFolder.Path(), "huge", spec).string();
+  const auto memo = FFolder.Path() / "huge.fpt";
+  constexpr uint32_t kLength = 400u << 20;
+  {
+    std::fstream file(memo, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(512 + 4);  // the first memo's length, big-endian
+    const char length[4] = {static_cast<char>(kLength >> 24), static_cast<char>(kLength >> 16),
+                            static_cast<char>(kLength >> 8), static_cast<char>(kLength)};
+    file.write(length, 4);
+  }
+  std::filesystem::resize_file(memo, 512 + 8 + kLength);
+  const TRun run = RunInto({"dump", table}, " >/dev/null", "ulimit -v 200000; ");
+  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.Err, "lumbra-cli: not enough memory to write the records of '" + table + "'\n");
 }
 
 }  // namespace

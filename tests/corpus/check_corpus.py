@@ -559,6 +559,8 @@ def check_record_values(table, memo, code_page, got_rows, problems):
     raw_rows = {r["_index"]: r for r in oracle.get("raw_records_hex", [])}
 
     shown = [f for f in table.fields if not f.hidden]
+    names = unique_names([decode_text(f.name_bytes.split(b"\x00", 1)[0], code_page)
+                          for f in shown])
     column_of = {id(f): i for i, f in enumerate(table.fields)}
     for row, physical in enumerate(ours[:cap]):
         if row >= len(got_rows):
@@ -571,8 +573,7 @@ def check_record_values(table, memo, code_page, got_rows, problems):
             problems.append("record %d: %d values for %d columns" % (
                 physical, len(got_row), len(shown)))
             continue
-        for field, (got_name, got) in zip(shown, got_row):
-            name = decode_text(field.name_bytes.split(b"\x00", 1)[0], code_page)
+        for field, name, (got_name, got) in zip(shown, names, got_row):
             if got_name != name:
                 problems.append("record %d: value named %s where %s belongs" % (
                     physical, got_name, name))
@@ -630,6 +631,20 @@ def dbfread_walk(table):
             found.append((position - table.header_length) // table.record_length)
         position += table.record_length
     return found
+
+
+def unique_names(names):
+    """The names the dump writes values under: a name met before (ignoring
+    letter case), or no name at all, gets a counter, as the fields' names do."""
+    taken, unique = set(), []
+    for name in names:
+        candidate, counter = name, 0
+        while not candidate or candidate.casefold() in taken:
+            counter += 1
+            candidate = "%s_%d" % (name, counter) if name else "COLUMN%d" % counter
+        taken.add(candidate.casefold())
+        unique.append(candidate)
+    return unique
 
 
 def field_name(field):

@@ -3,11 +3,16 @@
 #include "dbf/code_page.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
+#include <cerrno>
+#include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "base/text.h"
 #include "tests/support/dbf_builder.h"
 #include "tests/support/read_back.h"
 
@@ -133,6 +138,74 @@ TEST(CodePage, MixedTextDecodesAsItsBytesOneByOne) {
       codePage.AppendUtf8(out, bytes);
       ASSERT_EQ(out, "before" + expected) << number << " round " << round;
     }
+  }
+}
+
+// The UTF-8 the platform's iconv makes of byte in the code page it calls
+// name; nullopt when iconv leaves the byte undefined.
+std::optional<std::string> IconvUtf8(const char* name, uint8_t byte) {
+  const iconv_t converter = iconv_open("UTF-8", name);
+  if (converter == reinterpret_cast<iconv_t>(-1)) ADD_FAILURE() << "iconv lacks " << name;
+  char in = static_cast<char>(byte);
+  char out[8];
+  char* inPointer = &in;
+  char* outPointer = out;
+  size_t inLeft = 1, outLeft = sizeof out;
+  const size_t done = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
+  // 1255 holds a letter back in case a combining mark follows.
+  const size_t flushed = iconv(converter, nullptr, nullptr, &outPointer, &outLeft);
+  iconv_close(converter);
+  if (done == static_cast<size_t>(-1) || flushed == static_cast<size_t>(-1)) return std::nullopt;
+  return std::string(out, outPointer);
+}
+
+std::string Utf8Of(char32_t character) {
+  std::string utf8;
+  AppendCodePoint(utf8, character);
+  return utf8;
+}
+
+// Every upper byte of every single-byte code page reads as Unicode's mapping
+// tables and the platform's iconv map it; a byte both leave undefined keeps
+// its own value.
+TEST(CodePage, EveryUpperByteReadsAsTheStandardTablesSay) {
+  const std::pair<int, const char*> pages[] = {
+      {437, "CP437"},          {737, "CP737"},
+      {850, "CP850"},          {852, "CP852"},
+      {857, "CP857"},          {860, "CP860"},
+      {861, "CP861"},          {863, "CP863"},
+      {865, "CP865"},          {866, "CP866"},
+      {874, "CP874"},          {1250, "CP1250"},
+      {1251, "CP1251"},        {1252, "CP1252"},
+      {1253, "CP1253"},        {1254, "CP1254"},
+      {1255, "CP1255"},        {1256, "CP1256"},
+      {1257, "CP1257"},        {10000, "MACINTOSH"},
+      {10007, "MAC-CYRILLIC"}, {10029, "MAC-CENTRALEUROPE"},
+  };
+  // Where glibc keeps older Apple tables than Unicode's: Unicode's wins.
+  const std::tuple<int, uint8_t, char32_t> unicodeOnly[] = {
+      {10000, 0xC6, U'\u2206'}, {10000, 0xF0, U'\uF8FF'}, {10007, 0xFF, U'\u20AC'}};
+  for (const auto& [number, iconvName] : pages) {
+    const TCodePage codePage(number);
+    for (int b = 0x80; b < 0x100; ++b) {
+      const auto byte = static_cast<uint8_t>(b);
+      std::string expected = IconvUtf8(iconvName, byte).value_or(Utf8Of(byte));
+      for (const auto& [page, at, character] : unicodeOnly) {
+        if (page == number && at == byte) expected = Utf8Of(character);
+      }
+      EXPECT_EQ(codePage.ToUtf8(std::string(1, static_cast<char>(byte))), expected)
+          << number << " byte " << b;
+    }
+  }
+  EXPECT_EQ(TCodePage(852).ToUtf8("\xAA"), "\u00AC");
+  // glibc has no Mac Greek: a few of Unicode's entries.
+  const TCodePage greek(10006);
+  for (const auto& [byte, character] : {std::pair<char, char32_t>{'\x80', U'\u00C4'},
+                                        {'\xA1', U'\u0393'},
+                                        {'\xB0', U'\u0391'},
+                                        {'\xE6', U'\u03C6'},
+                                        {'\xFF', U'\u00AD'}}) {
+    EXPECT_EQ(greek.ToUtf8(std::string(1, byte)), Utf8Of(character));
   }
 }
 

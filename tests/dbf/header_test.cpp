@@ -221,6 +221,25 @@ TEST(Header, RecordLengthBeyondTheFieldsIsPadding) {
   EXPECT_EQ(ShowColumn(*OpenBytes(bytes), 0), (std::vector<std::string>{"'abc'", "'def'"}));
 }
 
+// A descriptor whose name starts with NUL ends the list only where the fields
+// before it fill the record; short of that it is a field without a name.
+TEST(Header, NulEndsTheFieldsOnlyWhenTheRecordIsFull) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"A", 'C', 3}, {"XB", 'C', 2}};
+  spec.Rows = {{Text("abc"), Text("de")}};
+  std::string bytes = BuildTableBytes(spec).Table;
+  bytes[64] = '\0';
+  const auto table = OpenBytes(bytes);
+  ASSERT_EQ(table->Fields().size(), 2u);
+  EXPECT_EQ(table->Fields()[1].RawName, "");
+  EXPECT_EQ(ShowColumn(*table, 1), std::vector<std::string>{"'de'"});
+
+  // The same bytes after a full record are the terminator and what follows it.
+  PutLe16(bytes, 10, 4);
+  EXPECT_EQ(Decode(bytes).Fields.size(), 1u);
+}
+
 TEST(Header, Level7HasALanguageDriverAndWideDescriptors) {
   TTableShape spec;
   spec.Version = 0x04;

@@ -6,9 +6,11 @@
 // malformed-table tests already refuse are not repeated here.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "analysis/distinct_texts.h"
 #include "base/variant.h"
 #include "dbf/cursor.h"
 #include "dbf/dbf_error.h"
@@ -188,6 +190,35 @@ TEST(Bounds, UnterminatedDBase3MemoRunsToTheEndOfTheFileOnly) {
   ASSERT_EQ(outcome.Values.size(), 1u);
   EXPECT_EQ(outcome.Values[0], "'" + std::string(300'000, 'm') + "'");
   EXPECT_LE(outcome.Largest, Bound(built.Table, built.Memo));
+}
+
+// A filter's list of records grows with the records it keeps, not with those
+// the file has room for; a counter of distinct texts with the texts it meets.
+TEST(Bounds, FilterAndDistinctCountersGrowWithWhatTheyMeet) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"N", 'N', 1}};
+  spec.Rows.assign(200'000, {Int(1)});
+  const auto table = OpenBuilt(spec);
+  TFilterExpression filter("N = 2", *table);
+  TDbfCursor cursor(*table);
+  {
+    TAllocationProbe probe;
+    ApplyFilter(cursor, filter);
+    EXPECT_LE(probe.Largest(), 64u * 1024);  // one chunk of records
+  }
+  EXPECT_FALSE(cursor.Reaches(0));
+
+  const TCollation& collation = TCollation::ForUser();
+  TAllocationProbe probe;
+  std::vector<std::unique_ptr<TDistinctTexts>> columns;
+  for (int c = 0; c < 100; ++c) {
+    columns.push_back(std::make_unique<TDistinctTexts>(collation));
+    columns.back()->Add("a text");
+    columns.back()->Add("another");
+    EXPECT_EQ(columns.back()->Count(), 2);
+  }
+  EXPECT_LT(probe.Largest(), 16u * 1024);
 }
 
 // Texts as long as the filter and sort boxes take.
