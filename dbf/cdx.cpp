@@ -65,7 +65,7 @@ class TReader {
 
  private:
   [[noreturn]] void Fail(const std::string& problem) const {
-    throw EDbfError("Index '" + FFile.Name() + "': " + problem);
+    throw EDbfError(TDbfErrorKind::Corrupt, "Index '" + FFile.Name() + "': " + problem);
   }
 
   void CheckPage(uint64_t offset, uint64_t length, const std::string& what) const {

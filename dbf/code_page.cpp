@@ -154,7 +154,8 @@ TCodePage::TCodePage(int codePage) : FNumber(codePage) {
   }
   const char* name = IcuName(codePage);
   if (name == nullptr)
-    throw EDbfError("Code page " + std::to_string(codePage) + " is not supported");
+    throw EDbfError(TDbfErrorKind::Unsupported,
+                    "Code page " + std::to_string(codePage) + " is not supported");
   if (IsMultiByte(codePage)) {
     UErrorCode status = U_ZERO_ERROR;
     FConverter = ucnv_open(name, &status);
@@ -163,8 +164,8 @@ TCodePage::TCodePage(int codePage) : FNumber(codePage) {
                         &status);
     if (U_FAILURE(status)) {
       if (FConverter != nullptr) ucnv_close(FConverter);
-      throw EDbfError("Code page " + std::to_string(codePage) +
-                      " cannot be loaded: " + u_errorName(status));
+      throw EDbfError(TDbfErrorKind::Unsupported, "Code page " + std::to_string(codePage) +
+                                                      " cannot be loaded: " + u_errorName(status));
     }
     FSingleByte = false;
     return;
@@ -191,8 +192,8 @@ void TCodePage::BuildSingleByteTable(const char* icuName) {
   UErrorCode status = U_ZERO_ERROR;
   UConverter* converter = ucnv_open(icuName, &status);
   if (U_FAILURE(status)) {
-    throw EDbfError(std::string("Code page ") + icuName +
-                    " cannot be loaded: " + u_errorName(status));
+    throw EDbfError(TDbfErrorKind::Unsupported, std::string("Code page ") + icuName +
+                                                    " cannot be loaded: " + u_errorName(status));
   }
   // Stop at unmapped bytes instead of substituting, so they can be told apart.
   ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);

@@ -34,8 +34,9 @@ TCollation::TCollation(std::string_view localeName) {
   UErrorCode status = U_ZERO_ERROR;
   FCollator.reset(icu::Collator::createInstance(locale, status));
   if (U_FAILURE(status) || FCollator == nullptr) {
-    throw EDbfError(std::string("Cannot load the collation of locale '") + base +
-                    "': " + u_errorName(status));
+    throw EDbfError(
+        TDbfErrorKind::Unsupported,
+        std::string("Cannot load the collation of locale '") + base + "': " + u_errorName(status));
   }
   // Secondary strength: base letters and accents count, letter case does not.
   FCollator->setStrength(icu::Collator::SECONDARY);

@@ -38,17 +38,19 @@ PosixFileIo::PosixFileIo(std::string path) : FPath(std::move(path)) {
   do {
     FFd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (FFd < 0 && errno == EINTR);
-  if (FFd < 0) throw EDbfError("Cannot open file '" + FPath + "': " + std::strerror(errno));
+  if (FFd < 0)
+    throw EDbfError(TDbfErrorKind::Io, "Cannot open file '" + FPath + "': " + std::strerror(errno));
   struct stat st;
   if (::fstat(FFd, &st) != 0) {
     const int error = errno;
     ::close(FFd);
-    throw EDbfError("Cannot open file '" + FPath + "': " + std::strerror(error));
+    throw EDbfError(TDbfErrorKind::Io, "Cannot open file '" + FPath + "': " + std::strerror(error));
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(FFd);
-    throw EDbfError("Cannot open file '" + FPath + "': it is " + KindOfMode(st.st_mode) +
-                    ", not a regular file");
+    throw EDbfError(TDbfErrorKind::Unsupported, "Cannot open file '" + FPath + "': it is " +
+                                                    KindOfMode(st.st_mode) +
+                                                    ", not a regular file");
   }
 }
 
@@ -59,7 +61,7 @@ PosixFileIo::~PosixFileIo() {
 uint64_t DescriptorSize(int fd, const std::string& path) {
   struct stat st;
   if (::fstat(fd, &st) != 0) {
-    throw EDbfError("Cannot read file '" + path + "': " + std::strerror(errno));
+    throw EDbfError(TDbfErrorKind::Io, "Cannot read file '" + path + "': " + std::strerror(errno));
   }
   return static_cast<uint64_t>(st.st_size);
 }
@@ -72,7 +74,8 @@ size_t ReadDescriptorAt(int fd, const std::string& path, uint64_t offset, void* 
     const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EDbfError("Cannot read file '" + path + "': " + std::strerror(errno));
+      throw EDbfError(TDbfErrorKind::Io,
+                      "Cannot read file '" + path + "': " + std::strerror(errno));
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
@@ -97,9 +100,10 @@ size_t MemoryFileIo::ReadAt(uint64_t offset, void* buffer, size_t length) {
 
 void ReadExactly(IFileIo& file, uint64_t offset, void* buffer, size_t length) {
   if (file.ReadAt(offset, buffer, length) != length) {
-    throw EDbfError("File '" + file.Name() +
-                    "' is shorter than expected: " + std::to_string(length) + " bytes at offset " +
-                    std::to_string(offset) + " are missing (was it truncated?)");
+    throw EDbfError(
+        TDbfErrorKind::Corrupt,
+        "File '" + file.Name() + "' is shorter than expected: " + std::to_string(length) +
+            " bytes at offset " + std::to_string(offset) + " are missing (was it truncated?)");
   }
 }
 

@@ -91,8 +91,9 @@ class TFilterExpression::TParser {
   };
 
   [[noreturn]] void Fail(size_t offset, const std::string& problem) const {
-    throw EDbfError("Filter error at position " + std::to_string(CharacterPosition(FText, offset)) +
-                    ": " + problem);
+    throw EDbfError(TDbfErrorKind::Syntax, "Filter error at position " +
+                                               std::to_string(CharacterPosition(FText, offset)) +
+                                               ": " + problem);
   }
 
   std::string Quoted(size_t start, size_t end) const {

@@ -114,8 +114,9 @@ bool TryDecodeDBase2(const unsigned char* b, size_t size, uint64_t fileSize, TDb
   h.RecordLength = recordLength;
   h.Fields = std::move(fields);
   if (fileSize < h.HeaderLength) {
-    throw EDbfError("truncated header: the file has " + std::to_string(fileSize) +
-                    " bytes, the header needs " + std::to_string(h.HeaderLength));
+    throw EDbfError(TDbfErrorKind::Corrupt,
+                    "truncated header: the file has " + std::to_string(fileSize) +
+                        " bytes, the header needs " + std::to_string(h.HeaderLength));
   }
   return true;
 }
@@ -146,9 +147,10 @@ void LayOutFields(TDbfHeader& h) {
     if (anyWide && !visualFoxPro && clipper <= h.RecordLength) {
       useClipper = true;
     } else {
-      throw EDbfError("record length " + std::to_string(h.RecordLength) +
-                      " disagrees with the fields (1 + their widths = " + std::to_string(plain) +
-                      " bytes)");
+      throw EDbfError(TDbfErrorKind::Corrupt,
+                      "record length " + std::to_string(h.RecordLength) +
+                          " disagrees with the fields (1 + their widths = " +
+                          std::to_string(plain) + " bytes)");
     }
   }
   uint32_t offset = 1;
@@ -204,8 +206,9 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
     TDbfField f;
     f.RawName = NameOf(d, level7 ? 32 : 11);
     if (!IsTypeLetter(d[typeAt])) {
-      throw EDbfError("field descriptor " + std::to_string(h.Fields.size() + 1) +
-                      " has an invalid type byte " + Hex2(d[typeAt]));
+      throw EDbfError(TDbfErrorKind::Corrupt, "field descriptor " +
+                                                  std::to_string(h.Fields.size() + 1) +
+                                                  " has an invalid type byte " + Hex2(d[typeAt]));
     }
     f.Type = static_cast<char>(d[typeAt]);
     f.Length = level7 ? d[33] : d[16];
@@ -222,8 +225,9 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
   // header has room for exactly one.
   const bool terminated = pos < end && (b[pos] == 0x0D || b[pos] == 0x00);
   if (!terminated && pos != h.HeaderLength && pos + 1 != h.HeaderLength) {
-    throw EDbfError("field descriptors without their terminator (no 0x0D before byte " +
-                    std::to_string(h.HeaderLength) + ")");
+    throw EDbfError(TDbfErrorKind::Corrupt,
+                    "field descriptors without their terminator (no 0x0D before byte " +
+                        std::to_string(h.HeaderLength) + ")");
   }
   if (h.Format == TDbfFormat::VisualFoxPro && terminated && pos + 1 < end) {
     h.Backlink = NameOf(b + pos + 1, std::min<size_t>(263, end - pos - 1));
@@ -267,12 +271,13 @@ TMemoFormat TDbfHeader::PreferredMemoFormat() const {
 TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
   const size_t size = bytes.size();
-  if (fileSize == 0) throw EDbfError("not a table: the file is empty");
+  if (fileSize == 0) throw EDbfError(TDbfErrorKind::Corrupt, "not a table: the file is empty");
   TDbfHeader h;
   if (TryDecodeDBase2(b, size, fileSize, h)) return h;
   if (fileSize < 32 || size < 32) {
-    throw EDbfError("truncated header: the file has " + std::to_string(fileSize) +
-                    " bytes, fewer than the 32 of a table header");
+    throw EDbfError(TDbfErrorKind::Corrupt, "truncated header: the file has " +
+                                                std::to_string(fileSize) +
+                                                " bytes, fewer than the 32 of a table header");
   }
   h.Version = b[0];
   const bool known = IsKnownVersion(h.Version);
@@ -288,21 +293,24 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   try {
     const uint32_t minimum = h.Format == TDbfFormat::dBase7 ? 69 : 33;
     if (h.HeaderLength < minimum) {
-      throw EDbfError("invalid header length " + std::to_string(h.HeaderLength) + " (at least " +
-                      std::to_string(minimum) + " expected)");
+      throw EDbfError(TDbfErrorKind::Corrupt, "invalid header length " +
+                                                  std::to_string(h.HeaderLength) + " (at least " +
+                                                  std::to_string(minimum) + " expected)");
     }
-    if (h.RecordLength < 1) throw EDbfError("invalid record length 0");
+    if (h.RecordLength < 1) throw EDbfError(TDbfErrorKind::Corrupt, "invalid record length 0");
     if (h.HeaderLength > fileSize) {
-      throw EDbfError("truncated header: the header length is " + std::to_string(h.HeaderLength) +
-                      " bytes but the file has only " + std::to_string(fileSize));
+      throw EDbfError(TDbfErrorKind::Corrupt,
+                      "truncated header: the header length is " + std::to_string(h.HeaderLength) +
+                          " bytes but the file has only " + std::to_string(fileSize));
     }
     if (h.Format == TDbfFormat::dBase7) h.LanguageDriver = NameOf(b + 32, 32);
     DecodeDescriptors(b, size, h);
     LayOutFields(h);
   } catch (const EDbfError& e) {
     if (known) throw;
-    throw EDbfError("not a dBase or FoxPro table: unknown version byte " + Hex2(h.Version) + " (" +
-                    e.Message() + ")");
+    throw EDbfError(TDbfErrorKind::Unsupported,
+                    "not a dBase or FoxPro table: unknown version byte " + Hex2(h.Version) + " (" +
+                        e.Message() + ")");
   }
   // Only dBase writers use byte 15 as the encryption flag; others leave junk there.
   if (h.Format == TDbfFormat::dBase4 || h.Format == TDbfFormat::dBase7 || h.Version == 0x03) {

@@ -29,7 +29,7 @@ TDbfHeader ReadTableHeader(IFileIo& file) {
     head.resize(file.ReadAt(0, head.data(), head.size()));
     return DecodeHeader(head, size);
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + file.Name() + "': " + e.Message());
+    throw EDbfError(e, "Table '" + file.Name() + "': " + e.Message());
   }
 }
 
@@ -39,7 +39,8 @@ std::unique_ptr<TLockedFile> TLockedFile::Acquire(const std::string& path) {
     fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    throw EDbfError("Cannot open file '" + path + "' for writing: " + std::strerror(errno));
+    throw EDbfError(TDbfErrorKind::Io,
+                    "Cannot open file '" + path + "' for writing: " + std::strerror(errno));
   }
   std::unique_ptr<TLockedFile> file(new TLockedFile(fd, path));
   file->Lock();
@@ -49,7 +50,7 @@ std::unique_ptr<TLockedFile> TLockedFile::Acquire(const std::string& path) {
   struct stat named;
   if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0 ||
       opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
-    throw EDbfError(InUse(path));
+    throw EDbfError(TDbfErrorKind::InUse, InUse(path));
   }
   return file;
 }
@@ -62,8 +63,8 @@ std::unique_ptr<TLockedFile> TLockedFile::Adopt(int fd, const std::string& path)
 
 void TLockedFile::Lock() {
   if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw EDbfError(InUse(FPath));
-    throw EDbfError("Cannot lock file '" + FPath + "': " + std::strerror(errno));
+    if (errno == EWOULDBLOCK) throw EDbfError(TDbfErrorKind::InUse, InUse(FPath));
+    throw EDbfError(TDbfErrorKind::Io, "Cannot lock file '" + FPath + "': " + std::strerror(errno));
   }
   struct flock range = {};
   range.l_type = F_WRLCK;
@@ -71,8 +72,8 @@ void TLockedFile::Lock() {
   range.l_start = 0;
   range.l_len = 0;  // to the end of the file, however far it grows
   if (::fcntl(FFd, F_OFD_SETLK, &range) != 0) {
-    if (errno == EAGAIN || errno == EACCES) throw EDbfError(InUse(FPath));
-    throw EDbfError("Cannot lock file '" + FPath + "': " + std::strerror(errno));
+    if (errno == EAGAIN || errno == EACCES) throw EDbfError(TDbfErrorKind::InUse, InUse(FPath));
+    throw EDbfError(TDbfErrorKind::Io, "Cannot lock file '" + FPath + "': " + std::strerror(errno));
   }
 }
 

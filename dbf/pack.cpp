@@ -39,8 +39,8 @@ void PutBe32(char* p, uint32_t v) {
 // alone, for a caller that words what went before differently.
 class ERefusal : public EDbfError {
  public:
-  ERefusal(const std::string& table, std::string why)
-      : EDbfError("Table '" + table + "': " + why + "; nothing was changed"),
+  ERefusal(TDbfErrorKind kind, const std::string& table, std::string why)
+      : EDbfError(kind, "Table '" + table + "': " + why + "; nothing was changed"),
         FWhy(std::move(why)) {}
   const std::string& Why() const { return FWhy; }
   const char* ClassName() const noexcept override { return "EDbfError"; }
@@ -49,14 +49,15 @@ class ERefusal : public EDbfError {
   std::string FWhy;
 };
 
-[[noreturn]] void Refuse(const std::string& table, const std::string& why) {
-  throw ERefusal(table, why);
+[[noreturn]] void Refuse(TDbfErrorKind kind, const std::string& table, const std::string& why) {
+  throw ERefusal(kind, table, why);
 }
 
 struct stat StatOf(TLockedFile& file) {
   struct stat st;
   if (::fstat(file.Descriptor(), &st) != 0) {
-    throw EDbfError("Cannot read file '" + file.Name() + "': " + std::strerror(errno));
+    throw EDbfError(TDbfErrorKind::Io,
+                    "Cannot read file '" + file.Name() + "': " + std::strerror(errno));
   }
   return st;
 }
@@ -64,8 +65,9 @@ struct stat StatOf(TLockedFile& file) {
 // A file replaced by rename would leave its other names on the old content.
 void RequireSingleLink(const std::string& table, TLockedFile* file) {
   if (file != nullptr && StatOf(*file).st_nlink > 1) {
-    Refuse(table, "the file '" + file->Name() +
-                      "' has other hard links, which would go on showing the old content");
+    Refuse(TDbfErrorKind::Refused, table,
+           "the file '" + file->Name() +
+               "' has other hard links, which would go on showing the old content");
   }
 }
 
@@ -129,10 +131,12 @@ TTableState InspectTable(TLockedFile& file) {
   TTableState state;
   state.Header = ReadTableHeader(file);
   const TDbfHeader& h = state.Header;
-  if (h.Format == TDbfFormat::dBase2) Refuse(file.Name(), "dBase II tables are not written");
-  if (h.Encrypted) Refuse(file.Name(), "its records are encrypted");
+  if (h.Format == TDbfFormat::dBase2)
+    Refuse(TDbfErrorKind::Unsupported, file.Name(), "dBase II tables are not written");
+  if (h.Encrypted) Refuse(TDbfErrorKind::Unsupported, file.Name(), "its records are encrypted");
   if (h.Version == 0xE5 && h.HasMemoFields()) {
-    Refuse(file.Name(), "its memo file (.smt) is of a kind this program does not write");
+    Refuse(TDbfErrorKind::Unsupported, file.Name(),
+           "its memo file (.smt) is of a kind this program does not write");
   }
   const uint64_t size = file.Size();
   state.HeaderBytes.resize(h.HeaderLength);
@@ -148,7 +152,7 @@ std::string EmptyMemo(const std::string& table, TLockedFile& memo, TMemoFormat f
                       const TDbfHeader& header) {
   const uint64_t size = memo.Size();
   auto refuse = [&](const std::string& problem) {
-    Refuse(table,
+    Refuse(TDbfErrorKind::Corrupt, table,
            "the header of its memo file '" + memo.Name() + "' is unusable (" + problem + ")");
   };
   if (format == TMemoFormat::Fpt) {
@@ -190,14 +194,15 @@ TEmptyingPlan PlanEmptying(TTableLock& lock, const TDbfHeader& header) {
   const TTableFiles& files = lock.Files();
   TEmptyingPlan plan;
   if (files.IndexKind == TIndexKind::Mdx) {
-    Refuse(files.Table, "its dBase production index '" + files.Index +
-                            "' is of a kind this program cannot rewrite");
+    Refuse(TDbfErrorKind::Unsupported, files.Table,
+           "its dBase production index '" + files.Index +
+               "' is of a kind this program cannot rewrite");
   }
   if (files.IndexKind == TIndexKind::Cdx) {
     try {
       plan.Index = ReadCdx(*lock.File(TTablePart::Index));
     } catch (const EDbfError& e) {
-      Refuse(files.Table, "its index cannot be read with certainty: " + e.Message());
+      Refuse(e.Kind(), files.Table, "its index cannot be read with certainty: " + e.Message());
     }
   }
   if (TLockedFile* memo = lock.File(TTablePart::Memo)) {
@@ -294,7 +299,7 @@ void CopyBytes(IFileIo& from, TTemporary& to, uint64_t offset, uint64_t end) {
 }
 
 [[noreturn]] void Inconsistent(const std::string& file, const std::string& what) {
-  throw EDbfError("File '" + file + "' did not read back as written: " + what);
+  throw EDbfError(TDbfErrorKind::Io, "File '" + file + "' did not read back as written: " + what);
 }
 
 // Reads the packed table back: it must decode, keep every header byte but
@@ -338,20 +343,21 @@ void RequireReplaceable(const std::string& table, TLockedFile& file, IPackIo& io
   const std::string folder = FolderOf(file.Name());
   struct stat dir;
   if (::stat(folder.empty() ? "." : folder.c_str(), &dir) != 0) {
-    Refuse(table, "its folder '" + folder + "' cannot be read: " + std::strerror(errno));
+    Refuse(TDbfErrorKind::Io, table,
+           "its folder '" + folder + "' cannot be read: " + std::strerror(errno));
   }
   // In a folder with the sticky bit only the file's owner, the folder's
   // owner or a privileged process may rename over the file.
   const uid_t me = ::geteuid();
   if ((dir.st_mode & S_ISVTX) != 0 && me != 0 && StatOf(file).st_uid != me && dir.st_uid != me) {
-    Refuse(table,
+    Refuse(TDbfErrorKind::Corrupt, table,
            "the folder '" + folder + "' lets only the owner of '" + file.Name() + "' replace it");
   }
   try {
     TTemporary trial(io, file.Name());
     trial.CopyAttributes(file);
   } catch (const EDbfError& e) {
-    Refuse(table, e.Message());
+    Refuse(e.Kind(), table, e.Message());
   }
 }
 
@@ -385,9 +391,9 @@ void RequireRoom(TTableLock& lock, IPackIo& io, const TEmptyingPlan& plan,
   for (const auto& [folder, bytes] : needs) {
     const uint64_t free = io.FreeSpace(folder);
     if (free < bytes) {
-      Refuse(lock.Files().Table, "there is not enough room on the disk to empty it: it needs " +
-                                     std::to_string(bytes) + " bytes in '" + folder +
-                                     "', which has " + std::to_string(free) + " free");
+      Refuse(TDbfErrorKind::Refused, lock.Files().Table,
+             "there is not enough room on the disk to empty it: it needs " + std::to_string(bytes) +
+                 " bytes in '" + folder + "', which has " + std::to_string(free) + " free");
     }
   }
 }
@@ -455,15 +461,16 @@ void DeleteAllRecords(TTableLock& lock, IPackIo& io) {
     ReportProgress(old.Count, old.Count);
     copy->PutInPlace(lock, TTablePart::Table);
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + table + "': DELETE failed, nothing was changed: " + e.Message());
+    throw EDbfError(e, "Table '" + table + "': DELETE failed, nothing was changed: " + e.Message());
   }
   try {
     copy->Settle();
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + table +
-                    "': every record is marked deleted, but the folder could not be flushed to "
-                    "the disk: " +
-                    e.Message());
+    throw EDbfError(e,
+                    "Table '" + table +
+                        "': every record is marked deleted, but the folder could not be flushed to "
+                        "the disk: " +
+                        e.Message());
   }
 }
 
@@ -480,13 +487,15 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
   // Before this pack, DELETE FROM may have marked every record: a failure
   // must not then claim that nothing was changed.
   const bool allDeleted = old.Live == 0 && old.Count > 0;
-  auto failed = [&](const std::string& progress, const std::string& cause) {
+  auto failed = [&](const std::string& progress, const EDbfError& cause) {
     if (allDeleted) {
-      return EDbfError("Table '" + files.Table +
-                       "': every record is marked deleted, but the table was not compacted (" +
-                       progress + "): " + cause + ". Emptying it again finishes the job.");
+      return EDbfError(
+          cause, "Table '" + files.Table +
+                     "': every record is marked deleted, but the table was not compacted (" +
+                     progress + "): " + cause.Message() + ". Emptying it again finishes the job.");
     }
-    return EDbfError("Table '" + files.Table + "': PACK failed, " + progress + ": " + cause);
+    return EDbfError(
+        cause, "Table '" + files.Table + "': PACK failed, " + progress + ": " + cause.Message());
   };
 
   TEmptyingPlan plan;
@@ -494,9 +503,10 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
     if (old.Live == 0) {
       plan = PlanEmptying(lock, h);
     } else if (result.Removed > 0 && files.IndexKind != TIndexKind::None) {
-      Refuse(files.Table, "its index '" + files.Index +
-                              "' would point at the wrong records once deleted ones are "
-                              "removed, and rebuilding an index is not done here");
+      Refuse(TDbfErrorKind::Unsupported, files.Table,
+             "its index '" + files.Index +
+                 "' would point at the wrong records once deleted ones are "
+                 "removed, and rebuilding an index is not done here");
     }
     RequireSingleLink(files.Table, &file);
     if (plan.Memo) RequireSingleLink(files.Table, lock.File(TTablePart::Memo));
@@ -504,8 +514,8 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
   } catch (const ERefusal& e) {
     if (!allDeleted) throw;
     throw EDbfError(
-        "Table '" + files.Table +
-        "': every record is marked deleted, but the table cannot be compacted: " + e.Why());
+        e, "Table '" + files.Table +
+               "': every record is marked deleted, but the table cannot be compacted: " + e.Why());
   }
 
   std::optional<TTemporary> index;
@@ -537,7 +547,8 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
                        out.clear();
                        return true;
                      });
-    if (kept != old.Live) throw EDbfError("the table changed while it was being packed");
+    if (kept != old.Live)
+      throw EDbfError(TDbfErrorKind::Io, "the table changed while it was being packed");
     table->Write(offset, std::string(1, static_cast<char>(kEndOfFile)));
     table->Finish(file);
     CheckTable(table->File(), old, offset + 1, old.Live);
@@ -571,8 +582,7 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
     for (const std::string& folder : folders)
       io.SyncFolder(folder);
   } catch (const EDbfError& e) {
-    throw failed(allDeleted ? "it was stopped before it changed a file" : "nothing was changed",
-                 e.Message());
+    throw failed(allDeleted ? "it was stopped before it changed a file" : "nothing was changed", e);
   }
 
   std::vector<std::string> done;
@@ -598,11 +608,11 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
       progress += (progress.empty() ? "" : " and ") + step;
     if (progress.empty()) {
       throw failed(allDeleted ? "it was stopped before it changed a file" : "nothing was changed",
-                   e.Message());
+                   e);
     }
-    if (allDeleted) throw failed("it stopped part way: " + progress, e.Message());
-    throw EDbfError("Table '" + files.Table + "': PACK stopped part way (" + progress +
-                    "; the files still read correctly): " + e.Message());
+    if (allDeleted) throw failed("it stopped part way: " + progress, e);
+    throw EDbfError(e, "Table '" + files.Table + "': PACK stopped part way (" + progress +
+                           "; the files still read correctly): " + e.Message());
   }
   return result;
 }

@@ -32,7 +32,8 @@ std::vector<std::string> AttributeNames(int fd, const std::string& path) {
     const ssize_t size = ::flistxattr(fd, nullptr, 0);
     if (size < 0) {
       if (errno == ENOTSUP) return {};
-      throw EDbfError(Failure("Cannot list the extended attributes of file", path, errno));
+      throw EDbfError(TDbfErrorKind::Io,
+                      Failure("Cannot list the extended attributes of file", path, errno));
     }
     list.resize(static_cast<size_t>(size));
     const ssize_t got = ::flistxattr(fd, list.data(), list.size());
@@ -41,7 +42,8 @@ std::vector<std::string> AttributeNames(int fd, const std::string& path) {
       break;
     }
     if (errno != ERANGE) {
-      throw EDbfError(Failure("Cannot list the extended attributes of file", path, errno));
+      throw EDbfError(TDbfErrorKind::Io,
+                      Failure("Cannot list the extended attributes of file", path, errno));
     }
   }
   std::vector<std::string> names;
@@ -61,7 +63,8 @@ std::optional<std::string> AttributeValue(int fd, const std::string& path,
     const ssize_t size = ::fgetxattr(fd, name.c_str(), nullptr, 0);
     if (size < 0) {
       if (errno == ENODATA || errno == ENOTSUP) return std::nullopt;
-      throw EDbfError(Failure("Cannot read the extended attributes of file", path, errno));
+      throw EDbfError(TDbfErrorKind::Io,
+                      Failure("Cannot read the extended attributes of file", path, errno));
     }
     std::string value(static_cast<size_t>(size), '\0');
     const ssize_t got = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
@@ -70,7 +73,8 @@ std::optional<std::string> AttributeValue(int fd, const std::string& path,
       return value;
     }
     if (errno != ERANGE) {
-      throw EDbfError(Failure("Cannot read the extended attributes of file", path, errno));
+      throw EDbfError(TDbfErrorKind::Io,
+                      Failure("Cannot read the extended attributes of file", path, errno));
     }
   }
 }
@@ -81,7 +85,8 @@ int PosixPackIo::CreateTemporary(const std::string& folder, const std::string& p
                                  std::string& path) {
   std::string pattern = folder + prefix + "XXXXXX";
   const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) throw EDbfError(Failure("Cannot create a file in folder", folder, errno));
+  if (fd < 0)
+    throw EDbfError(TDbfErrorKind::Io, Failure("Cannot create a file in folder", folder, errno));
   path = std::move(pattern);
   return fd;
 }
@@ -94,7 +99,7 @@ void PosixPackIo::WriteAt(int fd, const std::string& path, uint64_t offset, cons
     const ssize_t n = ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EDbfError(Failure("Cannot write file", path, errno));
+      throw EDbfError(TDbfErrorKind::Io, Failure("Cannot write file", path, errno));
     }
     done += static_cast<size_t>(n);
   }
@@ -104,7 +109,8 @@ void PosixPackIo::CopyAttributes(int fd, const std::string& path, int originalFd
                                  const std::string& originalPath) {
   struct stat original;
   if (::fstat(originalFd, &original) != 0) {
-    throw EDbfError(Failure("Cannot read the attributes of file", originalPath, errno));
+    throw EDbfError(TDbfErrorKind::Io,
+                    Failure("Cannot read the attributes of file", originalPath, errno));
   }
   // Only a privileged process may give a file away, and only to a group it
   // is in otherwise; what it cannot keep, it must not silently change.
@@ -112,63 +118,69 @@ void PosixPackIo::CopyAttributes(int fd, const std::string& path, int originalFd
     const int error = errno;
     struct stat now;
     if (error != EPERM || ::fstat(fd, &now) != 0) {
-      throw EDbfError(Failure("Cannot set the owner of file", path, error));
+      throw EDbfError(TDbfErrorKind::Io, Failure("Cannot set the owner of file", path, error));
     }
     if (now.st_uid != original.st_uid) {
-      throw EDbfError(
-          "the file '" + originalPath + "' belongs to user " + std::to_string(original.st_uid) +
-          ", and a file written in its place would belong to user " + std::to_string(now.st_uid));
+      throw EDbfError(TDbfErrorKind::Refused,
+                      "the file '" + originalPath + "' belongs to user " +
+                          std::to_string(original.st_uid) +
+                          ", and a file written in its place would belong to user " +
+                          std::to_string(now.st_uid));
     }
     if (now.st_gid != original.st_gid) {
-      throw EDbfError("the file '" + originalPath + "' belongs to group " +
-                      std::to_string(original.st_gid) +
-                      ", and a file written in its place cannot be given that group");
+      throw EDbfError(TDbfErrorKind::Refused,
+                      "the file '" + originalPath + "' belongs to group " +
+                          std::to_string(original.st_gid) +
+                          ", and a file written in its place cannot be given that group");
     }
   }
   // After fchown, which may clear the set-id bits.
   if (::fchmod(fd, original.st_mode & 07777) != 0) {
-    throw EDbfError(Failure("Cannot set the permissions of file", path, errno));
+    throw EDbfError(TDbfErrorKind::Io, Failure("Cannot set the permissions of file", path, errno));
   }
   // ACL entries are extended attributes too (system.posix_acl_access).
   const std::vector<std::string> wanted = AttributeNames(originalFd, originalPath);
   for (const std::string& name : AttributeNames(fd, path)) {
     if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) continue;
     if (::fremovexattr(fd, name.c_str()) != 0 && errno != ENODATA) {
-      throw EDbfError("Cannot remove the extended attribute '" + name + "' of file '" + path +
-                      "': " + std::strerror(errno));
+      throw EDbfError(TDbfErrorKind::Io, "Cannot remove the extended attribute '" + name +
+                                             "' of file '" + path + "': " + std::strerror(errno));
     }
   }
   for (const std::string& name : wanted) {
     const std::optional<std::string> value = AttributeValue(originalFd, originalPath, name);
     if (!value || value == AttributeValue(fd, path, name)) continue;
     if (::fsetxattr(fd, name.c_str(), value->data(), value->size(), 0) != 0) {
-      throw EDbfError("the extended attribute '" + name + "' of the file '" + originalPath +
-                      "' cannot be given to a file written in its place: " + std::strerror(errno));
+      throw EDbfError(
+          TDbfErrorKind::Refused,
+          "the extended attribute '" + name + "' of the file '" + originalPath +
+              "' cannot be given to a file written in its place: " + std::strerror(errno));
     }
   }
 }
 
 void PosixPackIo::Sync(int fd, const std::string& path) {
-  if (::fsync(fd) != 0) throw EDbfError(Failure("Cannot flush file", path, errno));
+  if (::fsync(fd) != 0)
+    throw EDbfError(TDbfErrorKind::Io, Failure("Cannot flush file", path, errno));
 }
 
 void PosixPackIo::SyncFolder(const std::string& folder) {
   const std::string name = folder.empty() ? "." : folder;
   const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw EDbfError(Failure("Cannot open folder", name, errno));
+  if (fd < 0) throw EDbfError(TDbfErrorKind::Io, Failure("Cannot open folder", name, errno));
   const int result = ::fsync(fd);
   const int error = errno;
   ::close(fd);
   // Some file systems cannot flush a folder; the data files are flushed already.
   if (result != 0 && error != EINVAL && error != EROFS) {
-    throw EDbfError(Failure("Cannot flush folder", name, error));
+    throw EDbfError(TDbfErrorKind::Io, Failure("Cannot flush folder", name, error));
   }
 }
 
 void PosixPackIo::Rename(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) {
-    throw EDbfError("Cannot put '" + from + "' in the place of '" + to +
-                    "': " + std::strerror(errno));
+    throw EDbfError(TDbfErrorKind::Io, "Cannot put '" + from + "' in the place of '" + to +
+                                           "': " + std::strerror(errno));
   }
 }
 
@@ -176,7 +188,8 @@ uint64_t PosixPackIo::FreeSpace(const std::string& folder) {
   const std::string name = folder.empty() ? "." : folder;
   struct statvfs st;
   if (::statvfs(name.c_str(), &st) != 0) {
-    throw EDbfError(Failure("Cannot learn the free space of folder", name, errno));
+    throw EDbfError(TDbfErrorKind::Io,
+                    Failure("Cannot learn the free space of folder", name, errno));
   }
   return uint64_t{st.f_bavail} * st.f_frsize;
 }

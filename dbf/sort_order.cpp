@@ -21,8 +21,9 @@ namespace {
 constexpr uint32_t kWidestDoubleExactField = 15;
 
 [[noreturn]] void Fail(std::string_view text, size_t offset, const std::string& problem) {
-  throw EDbfError("Sort error at position " + std::to_string(CharacterPosition(text, offset)) +
-                  ": " + problem);
+  throw EDbfError(
+      TDbfErrorKind::Syntax,
+      "Sort error at position " + std::to_string(CharacterPosition(text, offset)) + ": " + problem);
 }
 
 bool IsBlank(char c) {

@@ -33,10 +33,11 @@ TDbfHeader ReadHeader(IFileIo& file) {
     std::string head(std::min<uint64_t>(size, kHeaderBytesToRead), '\0');
     head.resize(file.ReadAt(0, head.data(), head.size()));
     TDbfHeader header = DecodeHeader(head, size);
-    if (header.Encrypted) throw EDbfError("the records are encrypted and cannot be read");
+    if (header.Encrypted)
+      throw EDbfError(TDbfErrorKind::Unsupported, "the records are encrypted and cannot be read");
     return header;
   } catch (const EDbfError& e) {
-    throw EDbfError("Table '" + file.Name() + "': " + e.Message());
+    throw EDbfError(e, "Table '" + file.Name() + "': " + e.Message());
   }
 }
 

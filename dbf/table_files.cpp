@@ -33,7 +33,8 @@ std::string FolderOf(const std::string& path) {
 std::string RealPathOf(const std::string& path) {
   char buffer[PATH_MAX];
   if (::realpath(path.c_str(), buffer) == nullptr) {
-    throw EDbfError("Cannot resolve file '" + path + "': " + std::strerror(errno));
+    throw EDbfError(TDbfErrorKind::NotFound,
+                    "Cannot resolve file '" + path + "': " + std::strerror(errno));
   }
   return buffer;
 }

@@ -141,13 +141,17 @@ void TProviderRecordset::MoveFirst() {
 }
 
 void TProviderRecordset::MoveNext() {
-  if (FEof) throw EDbfError("Either BOF or EOF is True, or the current record has been deleted.");
+  if (FEof)
+    throw EDbfError(TDbfErrorKind::Refused,
+                    "Either BOF or EOF is True, or the current record has been deleted.");
   ++FPosition;
   Land();
 }
 
 void TProviderRecordset::MovePrevious() {
-  if (FBof) throw EDbfError("Either BOF or EOF is True, or the current record has been deleted.");
+  if (FBof)
+    throw EDbfError(TDbfErrorKind::Refused,
+                    "Either BOF or EOF is True, or the current record has been deleted.");
   --FPosition;
   Land();
 }
@@ -169,8 +173,9 @@ uint32_t TProviderRecordset::RecordNumber() const {
 void TProviderRecordset::SetAbsolutePosition(int32_t position) {
   FRecordPosition = -1;  // as in RecordCount, also when the move is refused
   if (position < 1 || !FCursor.Reaches(static_cast<uint32_t>(position - 1))) {
-    throw EDbfError("Record number " + std::to_string(position) + " is out of range (1 to " +
-                    std::to_string(FCursor.Count()) + ")");
+    throw EDbfError(TDbfErrorKind::Refused, "Record number " + std::to_string(position) +
+                                                " is out of range (1 to " +
+                                                std::to_string(FCursor.Count()) + ")");
   }
   FPosition = position - 1;
   Land();
@@ -178,10 +183,11 @@ void TProviderRecordset::SetAbsolutePosition(int32_t position) {
 
 void TProviderRecordset::GetValue(size_t column, Variant& out) {
   if (FBof || FEof) {
-    throw EDbfError("Either BOF or EOF is True, or the current record has been deleted.");
+    throw EDbfError(TDbfErrorKind::Refused,
+                    "Either BOF or EOF is True, or the current record has been deleted.");
   }
   if (column >= FFieldOfColumn.size()) {
-    throw EDbfError("Column " + std::to_string(column) + " does not exist");
+    throw EDbfError(TDbfErrorKind::Refused, "Column " + std::to_string(column) + " does not exist");
   }
   if (FRecordPosition != FPosition) {
     FRecord = nullptr;
@@ -261,14 +267,16 @@ void TProviderConnection::Open() {
   const std::string* provider = FindAttribute(attributes, "Provider");
   if (provider != nullptr && !provider->empty() &&
       !EqualsIgnoringAsciiCase(provider->substr(0, 8), "VFPOLEDB")) {
-    throw EDbfError("Provider cannot be found. It may not be properly installed.");
+    throw EDbfError(TDbfErrorKind::NotFound,
+                    "Provider cannot be found. It may not be properly installed.");
   }
   const std::string* source = FindAttribute(attributes, "Data Source");
   std::string folder = source == nullptr ? std::string() : *source;
   if (!folder.empty()) {
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      throw EDbfError("Invalid path or file name: folder '" + folder + "' does not exist.");
+      throw EDbfError(TDbfErrorKind::NotFound,
+                      "Invalid path or file name: folder '" + folder + "' does not exist.");
     }
     if (folder.back() != '/') folder.push_back('/');
   }
@@ -303,18 +311,20 @@ void TProviderConnection::Close() {
 }
 
 std::string TProviderConnection::PathOfTable(std::string_view name) const {
-  if (!FConnected) throw EDbfError("Operation is not allowed when the object is closed.");
+  if (!FConnected)
+    throw EDbfError(TDbfErrorKind::Refused, "Operation is not allowed when the object is closed.");
   if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
     name = name.substr(1, name.size() - 2);
   }
-  if (name.empty()) throw EDbfError("Table name is empty.");
+  if (name.empty()) throw EDbfError(TDbfErrorKind::Refused, "Table name is empty.");
   if (!FBoundPath.empty() && name == FBoundName) {
     if (const auto kind = NonRegularKind(FBoundPath)) {
-      throw EDbfError("File '" + FBoundPath + "' is " + *kind + ", not a table file.");
+      throw EDbfError(TDbfErrorKind::Unsupported,
+                      "File '" + FBoundPath + "' is " + *kind + ", not a table file.");
     }
     struct stat st;
     if (::stat(FBoundPath.c_str(), &st) != 0) {
-      throw EDbfError("File '" + FBoundPath + "' does not exist.");
+      throw EDbfError(TDbfErrorKind::NotFound, "File '" + FBoundPath + "' does not exist.");
     }
     return FBoundPath;
   }
@@ -327,10 +337,12 @@ std::string TProviderConnection::PathOfTable(std::string_view name) const {
     if (name.find('.') != std::string_view::npos) candidates.push_back(FFolder + std::string(name));
     for (const std::string& candidate : candidates) {
       if (const auto kind = NonRegularKind(candidate)) {
-        throw EDbfError("File '" + candidate + "' is " + *kind + ", not a table file.");
+        throw EDbfError(TDbfErrorKind::Unsupported,
+                        "File '" + candidate + "' is " + *kind + ", not a table file.");
       }
     }
-    throw EDbfError("File '" + FFolder + std::string(name) + ".dbf' does not exist.");
+    throw EDbfError(TDbfErrorKind::NotFound,
+                    "File '" + FFolder + std::string(name) + ".dbf' does not exist.");
   }
   return *path;
 }
@@ -361,17 +373,17 @@ void TProviderConnection::Execute(std::string_view text) {
   const std::string_view verb = word(rest);
   const bool isDelete = EqualsIgnoringAsciiCase(verb, "DELETE");
   if (isDelete && !EqualsIgnoringAsciiCase(word(rest), "FROM")) {
-    throw EDbfError("Command contains unrecognized phrase/keyword.");
+    throw EDbfError(TDbfErrorKind::Syntax, "Command contains unrecognized phrase/keyword.");
   }
   if (!isDelete && !EqualsIgnoringAsciiCase(verb, "PACK")) {
-    throw EDbfError("Unrecognized command verb.");
+    throw EDbfError(TDbfErrorKind::Syntax, "Unrecognized command verb.");
   }
   const size_t start = rest.find_first_not_of(" \t\r\n");
   const size_t end = rest.find_last_not_of(" \t\r\n");
   const std::string_view name =
       start == std::string_view::npos ? std::string_view() : rest.substr(start, end - start + 1);
   const std::string path = PathOfTable(name);
-  if (!FExclusive) throw EDbfError("File must be opened exclusively.");
+  if (!FExclusive) throw EDbfError(TDbfErrorKind::Refused, "File must be opened exclusively.");
   TTableLock& lock = LockTable(path);
   if (isDelete) {
     FFileSystem != nullptr ? DeleteAllRecords(lock, *FFileSystem) : DeleteAllRecords(lock);

@@ -161,7 +161,8 @@ TEST_F(GridCommandsTest, GolesteBazaLeavesTheColumnsOverOneBlankRow) {
 class TPackRenameFails : public PosixPackIo {
  public:
   void Rename(const std::string& from, const std::string& to) override {
-    if (++FRenames == 2) throw EDbfError("Cannot rename '" + from + "': Input/output error");
+    if (++FRenames == 2)
+      throw EDbfError(TDbfErrorKind::Io, "Cannot rename '" + from + "': Input/output error");
     PosixPackIo::Rename(from, to);
   }
 

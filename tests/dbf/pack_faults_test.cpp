@@ -82,7 +82,8 @@ class TFaultyIo : public PosixPackIo {
     if (BeforeStep) BeforeStep(Steps.size());
     if (Steps.size() != FailAt) return;
     if (Fault == TFault::Kill) ::raise(SIGKILL);
-    throw EDbfError("Cannot " + what + " '" + path + "': " + std::strerror(Error));
+    throw EDbfError(TDbfErrorKind::Io,
+                    "Cannot " + what + " '" + path + "': " + std::strerror(Error));
   }
 };
 

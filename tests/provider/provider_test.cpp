@@ -91,6 +91,29 @@ TEST_F(ProviderTest, ConnectsIgnoringUnknownAttributes) {
   EXPECT_TRUE(Connect(";Exclusive=ON").Exclusive());
 }
 
+// Each failure carries its kind, so callers need not read its text.
+TEST_F(ProviderTest, ErrorsSayWhatKindOfFailureTheyAre) {
+  WriteNames("names.dbf", {"Ana"});
+  WriteFile(FFolder.Path() / "broken.dbf", ReadFile(FFolder.Path() / "names.dbf").substr(0, 20));
+  WriteFile(FFolder.Path() / "unknown.dbf", std::string(40, 'x'));
+  auto kindOf = [](const auto& action) {
+    try {
+      action();
+    } catch (const EDbfError& e) {
+      return e.Kind();
+    }
+    ADD_FAILURE() << "no error";
+    return TDbfErrorKind::Io;
+  };
+  TProviderConnection c = Connect();
+  EXPECT_EQ(kindOf([&] { c.OpenTable("missing"); }), TDbfErrorKind::NotFound);
+  EXPECT_EQ(kindOf([&] { c.OpenTable("broken"); }), TDbfErrorKind::Corrupt);
+  EXPECT_EQ(kindOf([&] { c.OpenTable("unknown"); }), TDbfErrorKind::Unsupported);
+  EXPECT_EQ(kindOf([&] { c.OpenTable("names")->SetFilter("NAME = "); }), TDbfErrorKind::Syntax);
+  EXPECT_EQ(kindOf([&] { c.Execute("DELETE FROM names"); }), TDbfErrorKind::Refused);
+  EXPECT_EQ(kindOf([&] { c.Execute("DROP names"); }), TDbfErrorKind::Syntax);
+}
+
 TEST_F(ProviderTest, DataSourceWithoutTrailingSlashGetsOne) {
   TProviderConnection c;
   c.SetConnectionString("Data Source=" + FFolder.Path().string());

@@ -203,6 +203,7 @@ TEST_F(EmptyTest, ANameWithABlankGoesIntoBothCommandsUnbracketed) {
       ADD_FAILURE() << "no error";
     } catch (const EDbfError& e) {
       EXPECT_EQ(e.Message(), "File is in use by another program: " + Resolved(path));
+      EXPECT_EQ(e.Kind(), TDbfErrorKind::InUse);
     }
     EXPECT_EQ(FSlots.C1.CommandText, "");
     EXPECT_FALSE(FSlots.Conn.Connected());
