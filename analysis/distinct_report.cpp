@@ -11,6 +11,7 @@
 
 #include "analysis/distinct_texts.h"
 #include "analysis/string_list.h"
+#include "base/progress.h"
 
 namespace lumbra {
 
@@ -66,7 +67,9 @@ void AnalyzeFieldByField(TADOTable& at, TStringList& report) {
     // 32 bits, wrapping as the counter always has.
     uint32_t records = 0;
     for (at.First(); !at.Eof(); at.Next()) {
-      ++records;
+      // How far is not known: the records are not counted before, where
+      // counting may fail.
+      if (++records % kBatchRecords == 0) ReportProgress(0, 0);
       text.clear();
       AppendText(*field, text);
       distinct.Add(text);
@@ -204,6 +207,8 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
   {
     TBatchCounter counter(counters);
     try {
+      // Counting first costs nothing: the walk would count them on its way.
+      const auto total = static_cast<uint64_t>(at.RecordCount());
       for (at.First(); !at.Eof(); at.Next()) {
         ++records;
         for (size_t f = 0; f < fields.size(); ++f) {
@@ -213,9 +218,15 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
           column.Ends.push_back(column.Bytes.size());
           batch.Bytes += column.Bytes.size() - before;
         }
-        if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) counter.Submit(batch);
+        if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) {
+          counter.Submit(batch);
+          ReportProgress(records, total);
+        }
       }
     } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const EAbort&) {
+      // Stopped by the user: no walk by field after it.
       throw;
     } catch (...) {
       return false;

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <string>
 
+#include "base/progress.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 #include "dbf/filter_values.h"
@@ -15,6 +16,10 @@
 namespace lumbra {
 
 namespace {
+
+// Steps of work between two reports of how far the sort has got.
+constexpr uint32_t kProgressRecords = 4096;
+constexpr uint64_t kProgressComparisons = 1 << 16;
 
 // Numeric fields this wide may hold numbers that differ beyond a double's
 // precision; their values are ranked exactly instead.
@@ -122,8 +127,10 @@ class TColumnKeys {
       // Texts that are not a character field's are their own numbers' bytes.
       const bool decoded = FTexts.Count() != 0;
       TByteStrings keys;
-      for (uint32_t id = 0; id < FDistinct.Count(); ++id)
+      for (uint32_t id = 0; id < FDistinct.Count(); ++id) {
+        if (id % kProgressRecords == 0) ReportProgress(id, FDistinct.Count());
         keys.Add(collation.SortKey(decoded ? FTexts.At(id) : FDistinct.At(id)));
+      }
       FDistinct = {};
       FTexts = {};
       ranks =
@@ -221,8 +228,13 @@ class TColumnKeys {
 // Slots 0 to count - 1 in the order of columns; slots that tie on every
 // column keep their order.
 std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint32_t count) {
-  const auto before = [&columns](size_t from) {
-    return [&columns, from](uint32_t a, uint32_t b) {
+  // The comparisons say how far the sort has got: about count log2 count
+  // of them in all.
+  uint64_t comparisons = 0;
+  const uint64_t expected = uint64_t{count} * static_cast<uint64_t>(std::bit_width(count));
+  const auto before = [&columns, &comparisons, expected](size_t from) {
+    return [&columns, &comparisons, expected, from](uint32_t a, uint32_t b) {
+      if (++comparisons % kProgressComparisons == 0) ReportProgress(comparisons, expected);
       for (size_t c = from; c < columns.size(); ++c) {
         const uint64_t x = columns[c].Key(a), y = columns[c].Key(b);
         if (x != y) return (x < y) != columns[c].Descending();
@@ -283,11 +295,14 @@ std::vector<uint32_t> SortedRecords(TDbfCursor& cursor, const std::vector<uint32
       column.Store(table, slot, record, scratch);
   };
   if (records != nullptr) {
-    for (uint32_t slot = 0; slot < count; ++slot)
+    for (uint32_t slot = 0; slot < count; ++slot) {
+      if (slot % kProgressRecords == 0) ReportProgress(slot, count);
       store(slot, table.RecordAt((*records)[slot]));
+    }
   } else {
     uint32_t slot = 0;
     for (uint32_t index = 0; slot < count; ++index) {
+      if (index % kProgressRecords == 0) ReportProgress(slot, count);
       const uint8_t* record = table.RecordAt(index);
       if (!TDbfTable::IsDeleted(record)) store(slot++, record);
     }
