@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimerEvent>
 
 namespace lumbra {
 
@@ -87,14 +88,113 @@ bool TVisibilityWatcher::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+namespace {
+
+// Ticks of the keeper's timer while it waits for the frame after the show.
+constexpr int kFrameTickMs = 50;
+constexpr int kFrameTicks = 100;
+
+bool Framed(const QWidget& widget) {
+  return widget.frameGeometry().size() != widget.geometry().size();
+}
+
+}  // namespace
+
+TFrameKeeper& TFrameKeeper::For(QWidget& widget) {
+  auto* keeper = widget.findChild<TFrameKeeper*>(QString(), Qt::FindDirectChildrenOnly);
+  if (keeper == nullptr) keeper = new TFrameKeeper(widget);
+  return *keeper;
+}
+
+TFrameKeeper::TFrameKeeper(QWidget& widget)
+    : QObject(&widget), FWidget(widget), FOuter(widget.frameGeometry()) {
+  widget.installEventFilter(this);
+}
+
+void TFrameKeeper::SetOuter(const QRect& outer) {
+  FOuter = outer;
+  FPending = !Framed(FWidget);
+  Apply();
+}
+
+void TFrameKeeper::Apply() {
+  if (FWidget.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+    return;
+  const QSize frameExtra = FWidget.frameGeometry().size() - FWidget.geometry().size();
+  FInner = FOuter.size() - frameExtra;
+  if (FWidget.size() != FInner) FWidget.resize(FInner);
+  // A window's position is its frame's.
+  if (FWidget.pos() != FOuter.topLeft()) FWidget.move(FOuter.topLeft());
+}
+
+bool TFrameKeeper::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != &FWidget || !FPending) return false;
+  switch (event->type()) {
+    case QEvent::Show:
+      if (FTimer == 0) FTimer = startTimer(kFrameTickMs);
+      break;
+    case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::WindowStateChange:
+      if (!FWidget.isVisible()) break;
+      if (FWidget.windowState() == Qt::WindowNoState && !Framed(FWidget) &&
+          FWidget.size() != FInner) {
+        // Resized by the user before any frame showed: theirs now.
+        FPending = false;
+        break;
+      }
+      timerEvent(nullptr);
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void TFrameKeeper::timerEvent(QTimerEvent*) {
+  if (!FPending) return;
+  const bool normal = FWidget.windowState() == Qt::WindowNoState;
+  if (normal && Framed(FWidget)) {
+    if (FWidget.size() == FInner) Apply();
+    FPending = false;
+  } else if (FTimer != 0 && normal && ++FTicks >= kFrameTicks) {
+    // No frame came: a window manager that draws none, or none at all.
+    FPending = false;
+  }
+  if (!FPending && FTimer != 0) {
+    killTimer(FTimer);
+    FTimer = 0;
+  }
+}
+
+QRect TQtForm::Outer() const {
+  const TFrameKeeper* keeper =
+      FWidget.findChild<TFrameKeeper*>(QString(), Qt::FindDirectChildrenOnly);
+  return keeper != nullptr && keeper->Pending() ? keeper->Outer() : FWidget.frameGeometry();
+}
+
+void TQtForm::SetLeft(int32_t value) {
+  QRect outer = Outer();
+  outer.moveLeft(value);
+  TFrameKeeper::For(FWidget).SetOuter(outer);
+}
+
+void TQtForm::SetTop(int32_t value) {
+  QRect outer = Outer();
+  outer.moveTop(value);
+  TFrameKeeper::For(FWidget).SetOuter(outer);
+}
+
 void TQtForm::SetWidth(int32_t value) {
-  const int frameExtra = FWidget.frameGeometry().width() - FWidget.width();
-  FWidget.resize(value - frameExtra, FWidget.height());
+  QRect outer = Outer();
+  outer.setWidth(value);
+  TFrameKeeper::For(FWidget).SetOuter(outer);
 }
 
 void TQtForm::SetHeight(int32_t value) {
-  const int frameExtra = FWidget.frameGeometry().height() - FWidget.height();
-  FWidget.resize(FWidget.width(), value - frameExtra);
+  QRect outer = Outer();
+  outer.setHeight(value);
+  TFrameKeeper::For(FWidget).SetOuter(outer);
 }
 
 }  // namespace lumbra

@@ -60,23 +60,64 @@ class TVisibilityWatcher final : public QObject {
   std::shared_ptr<TQtWindowHandle> FHandle;
 };
 
-// A top-level widget's outer geometry. Before the window manager has framed
-// the window its outer and inner sizes are the same.
+// The outer geometry placement gave a top-level widget, held for it until
+// the window manager has framed the window: only then is the frame's size
+// known, and the inside is sized again so that the frame has the size
+// placement set, its top-left corner where placement put it. It waits while
+// the window is maximised or minimised (the normal geometry is what it
+// keeps), and gives up once the user has moved or resized the window, or a
+// few seconds after it was shown.
+class TFrameKeeper final : public QObject {
+  Q_OBJECT
+
+ public:
+  // The widget's keeper, made on first use (it is the widget's child).
+  static TFrameKeeper& For(QWidget& widget);
+
+  // Outer geometry as placement set it so far.
+  const QRect& Outer() const { return FOuter; }
+  // Sets the outer geometry, the inside following from the frame known now.
+  void SetOuter(const QRect& outer);
+  // Still waiting for the frame.
+  bool Pending() const { return FPending; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  explicit TFrameKeeper(QWidget& widget);
+  // Sizes and moves the widget for FOuter with the frame as it is known now.
+  void Apply();
+
+  QWidget& FWidget;
+  QRect FOuter;
+  // The inside size last set, to tell the user's resizing from ours.
+  QSize FInner;
+  bool FPending = false;
+  int FTimer = 0;
+  int FTicks = 0;
+};
+
+// A top-level widget's outer geometry: what the frame measures once the
+// window manager has framed the window, and what placement set until then.
 class TQtForm final : public IForm {
  public:
   explicit TQtForm(QWidget& widget) : FWidget(widget) {}
 
-  int32_t Left() const override { return FWidget.x(); }
-  int32_t Top() const override { return FWidget.y(); }
-  int32_t Width() const override { return FWidget.frameGeometry().width(); }
-  int32_t Height() const override { return FWidget.frameGeometry().height(); }
-  void SetLeft(int32_t value) override { FWidget.move(value, FWidget.y()); }
-  void SetTop(int32_t value) override { FWidget.move(FWidget.x(), value); }
+  int32_t Left() const override { return Outer().left(); }
+  int32_t Top() const override { return Outer().top(); }
+  int32_t Width() const override { return Outer().width(); }
+  int32_t Height() const override { return Outer().height(); }
+  void SetLeft(int32_t value) override;
+  void SetTop(int32_t value) override;
   void SetWidth(int32_t value) override;
   void SetHeight(int32_t value) override;
   std::shared_ptr<IWindowHandle> Handle() override { return TQtWindowHandle::For(FWidget); }
 
  private:
+  QRect Outer() const;
+
   QWidget& FWidget;
 };
 
