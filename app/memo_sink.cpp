@@ -35,6 +35,19 @@ void TMemoLineSink::Assign(const TStringList& lines) {
     text += LineText(lines.TextAt(i));
     text += '\n';
   }
+  // A block of its own for every line would cost the document more than the
+  // whole report took to make (a large report has hundreds of thousands of
+  // lines): the lines go in blocks of kLinesPerBlock, broken inside a block
+  // by line separators, which show, wrap and copy as line breaks. The last
+  // break stays a block's, so the caret stands on an empty last line.
+  int inBlock = 0;
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '\n' && ++inBlock < kLinesPerBlock) {
+      text[i] = QChar::LineSeparator;
+    } else if (text[i] == '\n') {
+      inBlock = 0;
+    }
+  }
   FMemo.setUpdatesEnabled(false);
   const auto enableUpdates = qScopeGuard([this] { FMemo.setUpdatesEnabled(true); });
   FMemo.setPlainText(text);
