@@ -19,7 +19,8 @@ namespace {
 
 // Steps of work between two reports of how far the sort has got.
 constexpr uint32_t kProgressRecords = 4096;
-constexpr uint64_t kProgressComparisons = 1 << 16;
+// Pieces of the order std::sort takes whole between two reports.
+constexpr ptrdiff_t kSortPiece = 1 << 16;
 
 // Numeric fields this wide may hold numbers that differ beyond a double's
 // precision; their values are ranked exactly instead.
@@ -225,16 +226,43 @@ class TColumnKeys {
   TByteStrings FTexts;  // the decoded text of each distinct value, by its number
 };
 
+// Sorts [first, last) by less, a strict order under which no two slots are
+// equal, as std::sort does, reporting how far it has got (done of total
+// slots in place) between pieces: the range is split around a median of
+// three until its pieces are small enough for std::sort to take them in a
+// few milliseconds. A count of comparisons would cost every comparison a
+// store; the splits cost what std::sort's own first passes would.
+template <class Less>
+void SortReporting(uint32_t* first, uint32_t* last, const Less& less, uint64_t& done,
+                   uint64_t total) {
+  // Past this many splits the input defeats the median of three: std::sort
+  // takes the rest whole.
+  auto splits = 2 * static_cast<int>(std::bit_width(static_cast<uint64_t>(last - first)));
+  while (last - first > kSortPiece && splits-- > 0) {
+    const uint32_t a = *first, b = first[(last - first) / 2], c = *(last - 1);
+    const uint32_t pivot = less(a, b) ? (less(b, c) ? b : (less(a, c) ? c : a))
+                                      : (less(a, c) ? a : (less(b, c) ? c : b));
+    // Three distinct slots: each side of the split gets at least one.
+    uint32_t* cut = std::partition(first, last, [&](uint32_t x) { return less(x, pivot); });
+    ReportProgress(done, total);
+    if (cut - first < last - cut) {
+      SortReporting(first, cut, less, done, total);
+      first = cut;
+    } else {
+      SortReporting(cut, last, less, done, total);
+      last = cut;
+    }
+  }
+  std::sort(first, last, less);
+  done += static_cast<uint64_t>(last - first);
+  ReportProgress(done, total);
+}
+
 // Slots 0 to count - 1 in the order of columns; slots that tie on every
 // column keep their order.
 std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint32_t count) {
-  // The comparisons say how far the sort has got: about count log2 count
-  // of them in all.
-  uint64_t comparisons = 0;
-  const uint64_t expected = uint64_t{count} * static_cast<uint64_t>(std::bit_width(count));
-  const auto before = [&columns, &comparisons, expected](size_t from) {
-    return [&columns, &comparisons, expected, from](uint32_t a, uint32_t b) {
-      if (++comparisons % kProgressComparisons == 0) ReportProgress(comparisons, expected);
+  const auto before = [&columns](size_t from) {
+    return [&columns, from](uint32_t a, uint32_t b) {
       for (size_t c = from; c < columns.size(); ++c) {
         const uint64_t x = columns[c].Key(a), y = columns[c].Key(b);
         if (x != y) return (x < y) != columns[c].Descending();
@@ -243,13 +271,14 @@ std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint
     };
   };
   std::vector<uint32_t> order(count);
+  uint64_t done = 0;
   const TColumnKeys& first = columns.front();
   // A first column of few distinct keys is bucketed, which keeps slots in
   // order within a bucket and leaves only the buckets to sort by the other
   // columns; its counters must stay small beside the slots.
   if (!first.IsSmall() || first.MaxKey() > count / 8) {
     std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), before(0));
+    SortReporting(order.data(), order.data() + count, before(0), done, count);
     return order;
   }
   const uint32_t maxKey = first.MaxKey();
@@ -267,8 +296,11 @@ std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint
     order[ends[bucket(slot)]++] = slot;
   if (columns.size() > 1) {
     uint32_t begin = 0;
+    const auto less = before(1);
     for (uint32_t b = 0; b <= maxKey; ++b) {
-      if (ends[b] - begin > 1) std::sort(order.begin() + begin, order.begin() + ends[b], before(1));
+      if (ends[b] - begin > 1) {
+        SortReporting(order.data() + begin, order.data() + ends[b], less, done, count);
+      }
       begin = ends[b];
     }
   }
