@@ -1,8 +1,10 @@
 #include "analysis/distinct_report.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,6 +23,20 @@ namespace {
 // their texts pass the byte bound first (long memos).
 constexpr size_t kBatchRecords = 4096;
 constexpr size_t kBatchBytes = 16 << 20;
+// How often the walking thread, waiting for the others, says how far it is.
+constexpr std::chrono::milliseconds kReportWhileWaiting{20};
+
+// Waits on lock until ready() holds, saying how far the walk is with report
+// every so often meanwhile, with lock released. Throws what report throws.
+template <class Ready, class Report>
+void WaitReporting(std::condition_variable& signal, std::unique_lock<std::mutex>& lock, Ready ready,
+                   const Report& report) {
+  while (!signal.wait_for(lock, kReportWhileWaiting, ready)) {
+    lock.unlock();
+    report();
+    lock.lock();
+  }
+}
 
 // Appends the text counted for field's value at the current record to out.
 // Throws what reading the value as a variant and the Null test throw.
@@ -98,8 +114,11 @@ struct TBatch {
 // counted in record order, as each batch is done before the next begins.
 class TBatchCounter {
  public:
-  explicit TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters)
-      : FCounters(counters), FThread([this] { Run(); }) {}
+  // While waiting for the counting, the walking thread says how far the walk
+  // is with report.
+  TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters,
+                std::function<void()> report)
+      : FCounters(counters), FReport(std::move(report)), FThread([this] { Run(); }) {}
   ~TBatchCounter() {
     {
       const std::lock_guard<std::mutex> lock(FMutex);
@@ -115,7 +134,8 @@ class TBatchCounter {
   void Submit(TBatch& filled) {
     std::unique_lock<std::mutex> lock(FMutex);
     CountColumnsLeft(lock);
-    FIdle.wait(lock, [this] { return !FBusy; });
+    WaitReporting(
+        FIdle, lock, [this] { return !FBusy; }, FReport);
     std::swap(filled, FWork);
     // The first batch given back is the one the counter started with.
     filled.Columns.resize(FWork.Columns.size());
@@ -134,7 +154,8 @@ class TBatchCounter {
   void Finish() {
     std::unique_lock<std::mutex> lock(FMutex);
     CountColumnsLeft(lock);
-    FIdle.wait(lock, [this] { return !FBusy; });
+    WaitReporting(
+        FIdle, lock, [this] { return !FBusy; }, FReport);
     if (FError) std::rethrow_exception(FError);
   }
 
@@ -181,6 +202,7 @@ class TBatchCounter {
   }
 
   std::vector<std::unique_ptr<TDistinctTexts>>& FCounters;
+  std::function<void()> FReport;
   std::mutex FMutex;
   std::condition_variable FWake;
   std::condition_variable FIdle;
@@ -204,11 +226,13 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
   TBatch batch;
   batch.Columns.resize(fields.size());
   uint32_t records = 0;
+  uint64_t total = 0;
+  const auto sayHowFar = [&records, &total] { ReportProgress(records, total); };
   {
-    TBatchCounter counter(counters);
+    TBatchCounter counter(counters, sayHowFar);
     try {
       // Counting first costs nothing: the walk would count them on its way.
-      const auto total = static_cast<uint64_t>(at.RecordCount());
+      total = static_cast<uint64_t>(at.RecordCount());
       for (at.First(); !at.Eof(); at.Next()) {
         ++records;
         for (size_t f = 0; f < fields.size(); ++f) {
@@ -220,7 +244,7 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
         }
         if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) {
           counter.Submit(batch);
-          ReportProgress(records, total);
+          sayHowFar();
         }
       }
     } catch (const std::bad_alloc&) {
@@ -235,30 +259,41 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
     counter.Finish();
   }
   // Sorting each field's repeated texts takes a while on large columns: the
-  // fields are shared between this thread and another, the lines then added
-  // in field order.
+  // fields are shared between two threads, the lines then added in field
+  // order. This thread waits, saying meanwhile that the walk is done.
   std::vector<std::vector<std::string>> lines(fields.size());
   std::atomic<size_t> next = 0;
-  const auto makeLines = [&] {
-    for (size_t f = next++; f < fields.size(); f = next++)
-      lines[f] = FieldLines(*fields[f], records, *counters[f]);
-  };
+  std::mutex helpersMutex;
+  std::condition_variable helpersDone;
+  int helpersRunning = 2;
   std::exception_ptr helperError;
-  std::thread helper([&] {
+  const auto makeLines = [&] {
+    std::exception_ptr error;
     try {
-      makeLines();
+      for (size_t f = next++; f < fields.size(); f = next++)
+        lines[f] = FieldLines(*fields[f], records, *counters[f]);
     } catch (...) {
-      helperError = std::current_exception();
+      error = std::current_exception();
+      next = fields.size();
     }
-  });
+    const std::lock_guard<std::mutex> lock(helpersMutex);
+    if (error && !helperError) helperError = error;
+    --helpersRunning;
+    helpersDone.notify_one();
+  };
+  std::thread first(makeLines), second(makeLines);
   try {
-    makeLines();
+    std::unique_lock<std::mutex> lock(helpersMutex);
+    WaitReporting(
+        helpersDone, lock, [&] { return helpersRunning == 0; }, sayHowFar);
   } catch (...) {
     next = fields.size();
-    helper.join();
+    first.join();
+    second.join();
     throw;
   }
-  helper.join();
+  first.join();
+  second.join();
   if (helperError) std::rethrow_exception(helperError);
   for (std::vector<std::string>& field : lines)
     AddLines(field, report);

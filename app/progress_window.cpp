@@ -16,7 +16,7 @@ namespace {
 
 // Events are handled this often while a walk runs: often enough that the
 // window never looks frozen, seldom enough to cost nothing beside the walk.
-constexpr qint64 kEventsEveryMs = 40;
+constexpr qint64 kEventsEveryMs = 25;
 constexpr int kBarSteps = 1000;
 
 }  // namespace
@@ -36,9 +36,15 @@ TProgressWindow::~TProgressWindow() {
 void TProgressWindow::Step(uint64_t done, uint64_t total) {
   if (FCancelled) throw EAbort("Operation aborted");
   const qint64 now = FClock.elapsed();
-  if (now < FNextEvents || now < FShowAfter) return;
+  if (now < FNextEvents) return;
   FNextEvents = now + kEventsEveryMs;
-  if (FWindow == nullptr) ShowWindow();
+  if (FWindow == nullptr && now >= FShowAfter) ShowWindow();
+  if (FWindow == nullptr) {
+    // Until the progress window stands over it, the main window would take
+    // clicks and keys: it is only repainted.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return;
+  }
   if (total == 0) {
     // Not known: the bar moves to and fro.
     FBar->setRange(0, 0);

@@ -31,9 +31,11 @@ class TProgressWindow final : public IProgress {
   TProgressWindow(const TProgressWindow&) = delete;
   TProgressWindow& operator=(const TProgressWindow&) = delete;
 
-  // Past showAfter, shows the window; every few tens of milliseconds updates
-  // its bar and handles the events waiting, so the program repaints. Throws
-  // EAbort once the user has asked to stop, at this and every later step.
+  // Every few tens of milliseconds handles the events waiting, so the
+  // program repaints: before showAfter all but the user's input, which waits;
+  // past it, shows the window, updates its bar and handles every event (the
+  // modal window keeps input from the others). Throws EAbort once the user
+  // has asked to stop, at this and every later step.
   void Step(uint64_t done, uint64_t total) override;
 
   // The progress window once shown, else null. Its object name is

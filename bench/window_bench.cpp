@@ -5,12 +5,17 @@
 //   distinct  "Analiza distinct per coloane" through its menu handler;
 //   sort      "Sort by.." through Button2Click, the grid laid out again.
 // Prints "window_<task>_s <seconds> s", "window_<task>_cpu_s <seconds> s" and
-// "window_<task>_peak_mb <MB> MB" (the largest resident set the process had).
+// "window_<task>_peak_mb <MB> MB" (the largest resident set the process had),
+// and for the two commands "window_<task>_max_gap_ms <ms> ms", the longest
+// the program went without handling its events (repainting) meanwhile.
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -58,17 +63,52 @@ std::unique_ptr<TLumbraMain> StartWindow(TApplication& application,
   return window;
 }
 
+// The longest time the event loop went unserved while a command ran: a timer
+// due every few milliseconds notes when its ticks come.
+class TGapMeter {
+ public:
+  TGapMeter() {
+    FTimer.setTimerType(Qt::PreciseTimer);
+    FTimer.setInterval(5);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] { Tick(); });
+  }
+  void Start() {
+    FClock.start();
+    FLast = 0;
+    FMax = 0;
+    FTimer.start();
+  }
+  double StopMs() {
+    Tick();
+    FTimer.stop();
+    return static_cast<double>(FMax) / 1e6;
+  }
+
+ private:
+  void Tick() {
+    const qint64 now = FClock.nsecsElapsed();
+    FMax = std::max(FMax, now - FLast);
+    FLast = now;
+  }
+  QTimer FTimer;
+  QElapsedTimer FClock;
+  qint64 FLast = 0;
+  qint64 FMax = 0;
+};
+
 int Run(const std::string& task, const std::string& table, const std::string& sort) {
   TFailingUi ui;
   TApplication application("/usr/bin/lumbra", ui);
   const TRegionalSettings settings = TRegionalSettings::FromEnvironment();
   std::unique_ptr<TLumbraMain> window;
   TTiming timing;
+  TGapMeter gaps;
   if (task == "start" || task == "open") {
     const std::string argument = task == "open" ? table : "";
     timing = TimeOnce([&] { window = StartWindow(application, settings, argument); });
   } else {
     window = StartWindow(application, settings, table);
+    gaps.Start();
     if (task == "distinct") {
       timing = TimeOnce([&] { window->Analizadistinctpercoloane1Click(nullptr); });
       if (window->Memo1->document()->isEmpty()) {
@@ -89,6 +129,9 @@ int Run(const std::string& task, const std::string& table, const std::string& so
       std::fprintf(stderr, "lumbra-window-bench: unknown task '%s'\n", task.c_str());
       return 2;
     }
+  }
+  if (task == "distinct" || task == "sort") {
+    std::printf("window_%s_max_gap_ms %.1f ms\n", task.c_str(), gaps.StopMs());
   }
   std::printf("window_%s_s %.6f s\nwindow_%s_cpu_s %.6f s\nwindow_%s_peak_mb %.1f MB\n",
               task.c_str(), timing.Wall, task.c_str(), timing.Cpu, task.c_str(), PeakMegabytes());

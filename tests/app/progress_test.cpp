@@ -62,8 +62,11 @@ TEST(ProgressWindowTest, ShowsOnlyAfterItsDelayAndStopsEveryStepOnceCancelled) {
   {
     TProgressWindow progress(nullptr, "Sort by..", std::chrono::hours(1));
     EXPECT_EQ(OverrideShape(), Qt::WaitCursor) << "busy at once";
+    bool served = false;
+    QTimer::singleShot(0, [&served] { served = true; });
     progress.Step(1, 2);
     EXPECT_EQ(progress.Window(), nullptr) << "not before its delay";
+    EXPECT_TRUE(served) << "but the events are served, so the window repaints";
   }
   EXPECT_FALSE(OverrideShape());
 
