@@ -106,26 +106,30 @@ struct TBatch {
   size_t Bytes = 0;
 };
 
-// Counts batches of texts on a second thread, in the order they are handed
-// over, while the walk reads the next batch. A batch is counted column by
-// column, and the walk, once it has read the next batch, counts the columns
-// of the batch in flight that are still left: the two threads share the
-// work whichever part of it is the larger. A column's texts are still
-// counted in record order, as each batch is done before the next begins.
+// Counts batches of texts on two threads of its own, in the order they are
+// handed over, while the walk reads the next batch. A batch is counted column
+// by column, the two threads taking the columns in turn; a column's texts are
+// still counted in record order, as each batch is done before the next
+// begins. The walking thread does no counting: one column can take long (its
+// index growing), and the walking thread must be free to say how far it is
+// while it waits.
 class TBatchCounter {
  public:
   // While waiting for the counting, the walking thread says how far the walk
   // is with report.
   TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters,
                 std::function<void()> report)
-      : FCounters(counters), FReport(std::move(report)), FThread([this] { Run(); }) {}
+      : FCounters(counters),
+        FReport(std::move(report)),
+        FThreads{std::thread([this] { Run(); }), std::thread([this] { Run(); })} {}
   ~TBatchCounter() {
     {
       const std::lock_guard<std::mutex> lock(FMutex);
       FStop = true;
     }
-    FWake.notify_one();
-    FThread.join();
+    FWake.notify_all();
+    for (std::thread& thread : FThreads)
+      thread.join();
   }
   TBatchCounter(const TBatchCounter&) = delete;
   TBatchCounter& operator=(const TBatchCounter&) = delete;
@@ -133,7 +137,6 @@ class TBatchCounter {
   // Takes filled for counting, and gives back an emptied batch in its place.
   void Submit(TBatch& filled) {
     std::unique_lock<std::mutex> lock(FMutex);
-    CountColumnsLeft(lock);
     WaitReporting(
         FIdle, lock, [this] { return !FBusy; }, FReport);
     std::swap(filled, FWork);
@@ -148,12 +151,11 @@ class TBatchCounter {
     FNextColumn = 0;
     FColumnsDone = 0;
     FBusy = !FWork.Columns.empty();
-    FWake.notify_one();
+    FWake.notify_all();
   }
   // Waits until every batch handed over is counted; throws what counting threw.
   void Finish() {
     std::unique_lock<std::mutex> lock(FMutex);
-    CountColumnsLeft(lock);
     WaitReporting(
         FIdle, lock, [this] { return !FBusy; }, FReport);
     if (FError) std::rethrow_exception(FError);
@@ -212,7 +214,7 @@ class TBatchCounter {
   bool FBusy = false;  // FWork is being counted
   bool FStop = false;
   std::exception_ptr FError;
-  std::thread FThread;  // last: it starts once everything above is made
+  std::thread FThreads[2];  // last: they start once everything above is made
 };
 
 // The report made in one walk over the records for every field at once,
