@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimerEvent>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 
 namespace lumbra {
 
@@ -94,8 +96,15 @@ namespace {
 constexpr int kFrameTickMs = 50;
 constexpr int kFrameTicks = 100;
 
+// The frame as the window system knows it now; the widget's own copy follows
+// only at its next move or resize.
+QMargins FrameOf(const QWidget& widget) {
+  const QWindow* window = widget.windowHandle();
+  return window != nullptr ? window->frameMargins() : QMargins();
+}
+
 bool Framed(const QWidget& widget) {
-  return widget.frameGeometry().size() != widget.geometry().size();
+  return !FrameOf(widget).isNull();
 }
 
 }  // namespace
@@ -115,20 +124,32 @@ void TFrameKeeper::SetOuter(const QRect& outer) {
   FOuter = outer;
   FPending = !Framed(FWidget);
   Apply();
+  if (FPending) FUnframedInner = FInner;
 }
 
 void TFrameKeeper::Apply() {
   if (FWidget.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
     return;
-  const QSize frameExtra = FWidget.frameGeometry().size() - FWidget.geometry().size();
-  FInner = FOuter.size() - frameExtra;
+  const QMargins frame = FrameOf(FWidget);
+  FInner = FOuter.size().shrunkBy(frame);
   if (FWidget.size() != FInner) FWidget.resize(FInner);
   // A window's position is its frame's.
   if (FWidget.pos() != FOuter.topLeft()) FWidget.move(FOuter.topLeft());
 }
 
 bool TFrameKeeper::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != &FWidget || !FPending) return false;
+  if (watched != &FWidget) return false;
+  if (event->type() == QEvent::WindowStateChange && !FRestoreChecked &&
+      (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMaximized) &&
+      FWidget.windowState() == Qt::WindowNoState) {
+    // The first restore: the window manager may hand back the size it had
+    // before the frame came.
+    FRestoreChecked = true;
+    FPending = true;
+    FTicks = 0;
+    if (FTimer == 0) FTimer = startTimer(kFrameTickMs);
+  }
+  if (!FPending) return false;
   switch (event->type()) {
     case QEvent::Show:
       if (FTimer == 0) FTimer = startTimer(kFrameTickMs);
@@ -136,14 +157,7 @@ bool TFrameKeeper::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
     case QEvent::Move:
     case QEvent::WindowStateChange:
-      if (!FWidget.isVisible()) break;
-      if (FWidget.windowState() == Qt::WindowNoState && !Framed(FWidget) &&
-          FWidget.size() != FInner) {
-        // Resized by the user before any frame showed: theirs now.
-        FPending = false;
-        break;
-      }
-      timerEvent(nullptr);
+      if (FWidget.isVisible()) Check();
       break;
     default:
       break;
@@ -152,19 +166,29 @@ bool TFrameKeeper::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrameKeeper::timerEvent(QTimerEvent*) {
-  if (!FPending) return;
-  const bool normal = FWidget.windowState() == Qt::WindowNoState;
-  if (normal && Framed(FWidget)) {
-    if (FWidget.size() == FInner) Apply();
-    FPending = false;
-  } else if (FTimer != 0 && normal && ++FTicks >= kFrameTicks) {
-    // No frame came: a window manager that draws none, or none at all.
+  Check();
+  // In the normal state and still not framed as it was sized: no frame came
+  // (a window manager that draws none, or none at all), or the window was
+  // resized meanwhile, which is then the user's to keep.
+  if (FPending && FWidget.windowState() == Qt::WindowNoState && ++FTicks >= kFrameTicks) {
     FPending = false;
   }
   if (!FPending && FTimer != 0) {
     killTimer(FTimer);
     FTimer = 0;
   }
+}
+
+void TFrameKeeper::Check() {
+  // The window's state and size change in separate steps: the frame is
+  // matched only once the window shows in its normal state at the size set.
+  if (!FPending || FWidget.windowState() != Qt::WindowNoState || !Framed(FWidget)) return;
+  // Sized before the frame came, or, when the window was maximised before the
+  // window manager took the size set after it, at that size again once
+  // restored.
+  if (FWidget.size() != FInner && FWidget.size() != FUnframedInner) return;
+  Apply();
+  FPending = false;
 }
 
 QRect TQtForm::Outer() const {

@@ -65,8 +65,8 @@ class TVisibilityWatcher final : public QObject {
 // known, and the inside is sized again so that the frame has the size
 // placement set, its top-left corner where placement put it. It waits while
 // the window is maximised or minimised (the normal geometry is what it
-// keeps), and gives up once the user has moved or resized the window, or a
-// few seconds after it was shown.
+// keeps), and gives up when no frame has come, or the window has another
+// size, a few seconds after it was shown in its normal state.
 class TFrameKeeper final : public QObject {
   Q_OBJECT
 
@@ -89,11 +89,16 @@ class TFrameKeeper final : public QObject {
   explicit TFrameKeeper(QWidget& widget);
   // Sizes and moves the widget for FOuter with the frame as it is known now.
   void Apply();
+  // Applies once more, and is done, when the frame has come.
+  void Check();
 
   QWidget& FWidget;
   QRect FOuter;
-  // The inside size last set, to tell the user's resizing from ours.
+  // The inside size last set, and the one set before the frame was known.
   QSize FInner;
+  QSize FUnframedInner;
+  // The first restore from maximised is checked once.
+  bool FRestoreChecked = false;
   bool FPending = false;
   int FTimer = 0;
   int FTicks = 0;

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <memory>
 
 #include "app/lumbra_main.h"
@@ -41,12 +42,20 @@ TEST(WindowFrameTest, PlacementSetsTheFramesGeometryOnTheScreenUnderAWindowManag
     window.showNormal();
   }
   // The frame is the window manager's: wait until it has framed the window.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry().size() != window.size(); }, 5000))
-      << "a frame was drawn";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry() == expected; }, 5000))
-      << "frame " << window.frameGeometry().x() << "," << window.frameGeometry().y() << " "
-      << window.frameGeometry().width() << "x" << window.frameGeometry().height() << ", inside "
-      << window.width() << "x" << window.height();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return window.windowHandle()->frameGeometry().size() != window.size(); }, 5000))
+      << "a frame was drawn: state " << window.windowState() << ", frame "
+      << window.windowHandle()->frameGeometry().width() << "x"
+      << window.windowHandle()->frameGeometry().height() << " at "
+      << window.windowHandle()->frameGeometry().x() << ","
+      << window.windowHandle()->frameGeometry().y();
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return window.windowHandle()->frameGeometry() == expected; }, 5000))
+      << "frame " << window.windowHandle()->frameGeometry().x() << ","
+      << window.windowHandle()->frameGeometry().y() << " "
+      << window.windowHandle()->frameGeometry().width() << "x"
+      << window.windowHandle()->frameGeometry().height() << ", inside " << window.width() << "x"
+      << window.height();
 }
 
 }  // namespace
