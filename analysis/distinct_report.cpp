@@ -67,8 +67,13 @@ std::vector<std::string> FieldLines(const TField& field, uint32_t records,
 }
 
 void AddLines(std::vector<std::string>& lines, TStringList& report) {
-  for (std::string& line : lines)
+  size_t added = 0;
+  for (std::string& line : lines) {
+    // A large report has a million lines: the walk is done, which is what
+    // is said, and the window repaints meanwhile.
+    if (++added % kBatchRecords == 0) ReportProgress(1, 1);
     report.Add(std::move(line));
+  }
 }
 
 // The report made by walking at once per field. A value that cannot be read

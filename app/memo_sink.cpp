@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "base/progress.h"
+
 namespace lumbra {
 
 namespace {
@@ -32,6 +34,8 @@ void TMemoLineSink::Append(const std::string& text) {
 void TMemoLineSink::Assign(const TStringList& lines) {
   QString text;
   for (int32_t i = 0; i < lines.Count(); ++i) {
+    // The memo is not touched yet: a command stopped here leaves it as it was.
+    if (i % kLinesPerBlock == 0) ReportProgress(1, 1);
     text += LineText(lines.TextAt(i));
     text += '\n';
   }
