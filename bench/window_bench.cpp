@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -96,7 +97,21 @@ class TGapMeter {
   qint64 FMax = 0;
 };
 
-int Run(const std::string& task, const std::string& table, const std::string& sort) {
+// Presses "Renunta" once the progress window is up, noting when.
+void CancelWhenShown(QElapsedTimer& pressed) {
+  QTimer::singleShot(0, [&pressed] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() != "ProgressWindow" || !widget->isVisible()) continue;
+      pressed.start();
+      widget->findChild<QPushButton*>("ButtonRenunta")->click();
+      return;
+    }
+    CancelWhenShown(pressed);
+  });
+}
+
+int Run(const std::string& task, const std::string& table, const std::string& sort,
+        int cancelAfterMs) {
   TFailingUi ui;
   TApplication application("/usr/bin/lumbra", ui);
   const TRegionalSettings settings = TRegionalSettings::FromEnvironment();
@@ -109,25 +124,35 @@ int Run(const std::string& task, const std::string& table, const std::string& so
   } else {
     window = StartWindow(application, settings, table);
     gaps.Start();
+    QElapsedTimer pressed;
+    if (cancelAfterMs >= 0) {
+      QTimer::singleShot(cancelAfterMs, [&pressed] { CancelWhenShown(pressed); });
+    }
     if (task == "distinct") {
-      timing = TimeOnce([&] { window->Analizadistinctpercoloane1Click(nullptr); });
-      if (window->Memo1->document()->isEmpty()) {
+      // Through the error guard, as a click runs it: a stopped command ends in EAbort.
+      timing = TimeOnce(
+          [&] { application.Guard([&] { window->Analizadistinctpercoloane1Click(nullptr); }); });
+      if (cancelAfterMs < 0 && window->Memo1->document()->isEmpty()) {
         std::fputs("lumbra-window-bench: the report is empty\n", stderr);
         return 1;
       }
     } else if (task == "sort") {
       window->Edit2->setText(QString::fromStdString(sort));
       timing = TimeOnce([&] {
-        window->Button2Click(nullptr);
+        application.Guard([&] { window->Button2Click(nullptr); });
         window->RzDBGrid1->viewport()->repaint();
       });
-      if (!window->Slots().AT.Active()) {
+      if (cancelAfterMs < 0 && !window->Slots().AT.Active()) {
         std::fputs("lumbra-window-bench: the sort left the table closed\n", stderr);
         return 1;
       }
     } else {
       std::fprintf(stderr, "lumbra-window-bench: unknown task '%s'\n", task.c_str());
       return 2;
+    }
+    if (pressed.isValid()) {
+      std::printf("window_%s_cancel_ms %.1f ms\n", task.c_str(),
+                  static_cast<double>(pressed.nsecsElapsed()) / 1e6);
     }
   }
   if (task == "distinct" || task == "sort") {
@@ -143,12 +168,15 @@ int Run(const std::string& task, const std::string& table, const std::string& so
 
 int main(int argc, char** argv) {
   std::string task, table, sort = "ORAS;SUMA DESC";
+  int cancelAfterMs = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string_view arg = argv[i];
     if (arg == "--task") {
       task = argv[i + 1];
     } else if (arg == "--table") {
       table = argv[i + 1];
+    } else if (arg == "--cancel-after") {
+      cancelAfterMs = std::stoi(argv[i + 1]);
     } else if (arg == "--sort") {
       sort = argv[i + 1];
     }
@@ -156,6 +184,7 @@ int main(int argc, char** argv) {
   if (task.empty() || table.empty()) {
     std::fputs(
         "Usage: lumbra-window-bench --task start|open|distinct|sort --table FILE [--sort LIST]\n"
+        "                           [--cancel-after MS]\n"
         "  runs one of the window's commands offscreen on FILE and prints its time and\n"
         "  the process's peak memory\n",
         stderr);
@@ -163,5 +192,5 @@ int main(int argc, char** argv) {
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication qt(argc, argv);
-  return lumbra::Run(task, table, sort);
+  return lumbra::Run(task, table, sort, cancelAfterMs);
 }
