@@ -41,7 +41,6 @@ class TProgressWindow final : public IProgress {
   // The progress window once shown, else null. Its object name is
   // "ProgressWindow", its button's "ButtonRenunta".
   QDialog* Window() const { return FWindow; }
-  bool Cancelled() const { return FCancelled; }
 
  private:
   void ShowWindow();
@@ -56,15 +55,13 @@ class TProgressWindow final : public IProgress {
   bool FCancelled = false;
 };
 
-// Runs with a progress window and installs it for the core's walks on this
-// thread, for as long as it lives.
+// A long command's busy cursor and progress window, installed for the core's
+// walks on this thread for as long as it lives.
 class TLongCommand {
  public:
   TLongCommand(QWidget* owner, const QString& command,
                std::chrono::milliseconds showAfter = kProgressWindowDelay)
       : FProgress(owner, command, showAfter), FScope(FProgress) {}
-
-  TProgressWindow& Progress() { return FProgress; }
 
  private:
   TProgressWindow FProgress;
