@@ -85,7 +85,9 @@ TVisibilityWatcher::~TVisibilityWatcher() {
 
 bool TVisibilityWatcher::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
-    FHandle->FVisible = static_cast<QWidget*>(watched)->isVisible();
+    auto* widget = static_cast<QWidget*>(watched);
+    const auto* keeper = widget->findChild<TFrameKeeper*>(QString(), Qt::FindDirectChildrenOnly);
+    FHandle->FVisible = widget->isVisible() && (keeper == nullptr || !keeper->Pending());
   }
   return false;
 }
@@ -122,7 +124,9 @@ TFrameKeeper::TFrameKeeper(QWidget& widget)
 
 void TFrameKeeper::SetOuter(const QRect& outer) {
   FOuter = outer;
-  FPending = !Framed(FWidget);
+  // Platforms that draw no frame (offscreen, minimal) never tell of one.
+  const QString platform = QGuiApplication::platformName();
+  FPending = !Framed(FWidget) && platform != "offscreen" && platform != "minimal";
   Apply();
   if (FPending) FUnframedInner = FInner;
 }
@@ -171,12 +175,19 @@ void TFrameKeeper::timerEvent(QTimerEvent*) {
   // (a window manager that draws none, or none at all), or the window was
   // resized meanwhile, which is then the user's to keep.
   if (FPending && FWidget.windowState() == Qt::WindowNoState && ++FTicks >= kFrameTicks) {
-    FPending = false;
+    Done();
   }
-  if (!FPending && FTimer != 0) {
+}
+
+void TFrameKeeper::Done() {
+  FPending = false;
+  if (FTimer != 0) {
     killTimer(FTimer);
     FTimer = 0;
   }
+  // The worker that maximises the window has waited for this.
+  auto* watcher = FWidget.findChild<TVisibilityWatcher*>(QString(), Qt::FindDirectChildrenOnly);
+  if (watcher != nullptr) watcher->Handle()->FVisible = FWidget.isVisible();
 }
 
 void TFrameKeeper::Check() {
@@ -188,7 +199,7 @@ void TFrameKeeper::Check() {
   // restored.
   if (FWidget.size() != FInner && FWidget.size() != FUnframedInner) return;
   Apply();
-  FPending = false;
+  Done();
 }
 
 QRect TQtForm::Outer() const {

@@ -24,7 +24,9 @@ class TQtMonitors final : public IMonitors {
 
 // The worker's view of a widget. The visibility flag is kept by an event
 // filter on the UI thread; maximising is posted to the UI thread, so the
-// worker never touches the widget itself.
+// worker never touches the widget itself. A window waiting for its frame
+// (TFrameKeeper) reads as visible once it has it: maximised before, the
+// window would be restored to the size it had without one.
 class TQtWindowHandle final : public IWindowHandle {
  public:
   // The handle of widget, made on first use and kept as long as the widget
@@ -36,6 +38,7 @@ class TQtWindowHandle final : public IWindowHandle {
 
  private:
   friend class TVisibilityWatcher;
+  friend class TFrameKeeper;
 
   std::atomic<bool> FVisible = false;
   std::mutex FMutex;
@@ -91,6 +94,8 @@ class TFrameKeeper final : public QObject {
   void Apply();
   // Applies once more, and is done, when the frame has come.
   void Check();
+  // Stops waiting, and lets the window read as visible to the worker.
+  void Done();
 
   QWidget& FWidget;
   QRect FOuter;
