@@ -1,8 +1,10 @@
 #include "analysis/distinct_report.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "analysis/distinct_texts.h"
 #include "analysis/string_list.h"
+#include "base/progress.h"
 
 namespace lumbra {
 
@@ -20,6 +23,20 @@ namespace {
 // their texts pass the byte bound first (long memos).
 constexpr size_t kBatchRecords = 4096;
 constexpr size_t kBatchBytes = 16 << 20;
+// How often the walking thread, waiting for the others, says how far it is.
+constexpr std::chrono::milliseconds kReportWhileWaiting{20};
+
+// Waits on lock until ready() holds, saying how far the walk is with report
+// every so often meanwhile, with lock released. Throws what report throws.
+template <class Ready, class Report>
+void WaitReporting(std::condition_variable& signal, std::unique_lock<std::mutex>& lock, Ready ready,
+                   const Report& report) {
+  while (!signal.wait_for(lock, kReportWhileWaiting, ready)) {
+    lock.unlock();
+    report();
+    lock.lock();
+  }
+}
 
 // Appends the text counted for field's value at the current record to out.
 // Throws what reading the value as a variant and the Null test throw.
@@ -50,8 +67,13 @@ std::vector<std::string> FieldLines(const TField& field, uint32_t records,
 }
 
 void AddLines(std::vector<std::string>& lines, TStringList& report) {
-  for (std::string& line : lines)
+  size_t added = 0;
+  for (std::string& line : lines) {
+    // A large report has a million lines: the walk is done, which is what
+    // is said, and the window repaints meanwhile.
+    if (++added % kBatchRecords == 0) ReportProgress(1, 1);
     report.Add(std::move(line));
+  }
 }
 
 // The report made by walking at once per field. A value that cannot be read
@@ -66,7 +88,9 @@ void AnalyzeFieldByField(TADOTable& at, TStringList& report) {
     // 32 bits, wrapping as the counter always has.
     uint32_t records = 0;
     for (at.First(); !at.Eof(); at.Next()) {
-      ++records;
+      // How far is not known: the records are not counted before, where
+      // counting may fail.
+      if (++records % kBatchRecords == 0) ReportProgress(0, 0);
       text.clear();
       AppendText(*field, text);
       distinct.Add(text);
@@ -87,23 +111,30 @@ struct TBatch {
   size_t Bytes = 0;
 };
 
-// Counts batches of texts on a second thread, in the order they are handed
-// over, while the walk reads the next batch. A batch is counted column by
-// column, and the walk, once it has read the next batch, counts the columns
-// of the batch in flight that are still left: the two threads share the
-// work whichever part of it is the larger. A column's texts are still
-// counted in record order, as each batch is done before the next begins.
+// Counts batches of texts on two threads of its own, in the order they are
+// handed over, while the walk reads the next batch. A batch is counted column
+// by column, the two threads taking the columns in turn; a column's texts are
+// still counted in record order, as each batch is done before the next
+// begins. The walking thread does no counting: one column can take long (its
+// index growing), and the walking thread must be free to say how far it is
+// while it waits.
 class TBatchCounter {
  public:
-  explicit TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters)
-      : FCounters(counters), FThread([this] { Run(); }) {}
+  // While waiting for the counting, the walking thread says how far the walk
+  // is with report.
+  TBatchCounter(std::vector<std::unique_ptr<TDistinctTexts>>& counters,
+                std::function<void()> report)
+      : FCounters(counters),
+        FReport(std::move(report)),
+        FThreads{std::thread([this] { Run(); }), std::thread([this] { Run(); })} {}
   ~TBatchCounter() {
     {
       const std::lock_guard<std::mutex> lock(FMutex);
       FStop = true;
     }
-    FWake.notify_one();
-    FThread.join();
+    FWake.notify_all();
+    for (std::thread& thread : FThreads)
+      thread.join();
   }
   TBatchCounter(const TBatchCounter&) = delete;
   TBatchCounter& operator=(const TBatchCounter&) = delete;
@@ -111,8 +142,8 @@ class TBatchCounter {
   // Takes filled for counting, and gives back an emptied batch in its place.
   void Submit(TBatch& filled) {
     std::unique_lock<std::mutex> lock(FMutex);
-    CountColumnsLeft(lock);
-    FIdle.wait(lock, [this] { return !FBusy; });
+    WaitReporting(
+        FIdle, lock, [this] { return !FBusy; }, FReport);
     std::swap(filled, FWork);
     // The first batch given back is the one the counter started with.
     filled.Columns.resize(FWork.Columns.size());
@@ -125,13 +156,13 @@ class TBatchCounter {
     FNextColumn = 0;
     FColumnsDone = 0;
     FBusy = !FWork.Columns.empty();
-    FWake.notify_one();
+    FWake.notify_all();
   }
   // Waits until every batch handed over is counted; throws what counting threw.
   void Finish() {
     std::unique_lock<std::mutex> lock(FMutex);
-    CountColumnsLeft(lock);
-    FIdle.wait(lock, [this] { return !FBusy; });
+    WaitReporting(
+        FIdle, lock, [this] { return !FBusy; }, FReport);
     if (FError) std::rethrow_exception(FError);
   }
 
@@ -178,6 +209,7 @@ class TBatchCounter {
   }
 
   std::vector<std::unique_ptr<TDistinctTexts>>& FCounters;
+  std::function<void()> FReport;
   std::mutex FMutex;
   std::condition_variable FWake;
   std::condition_variable FIdle;
@@ -187,7 +219,7 @@ class TBatchCounter {
   bool FBusy = false;  // FWork is being counted
   bool FStop = false;
   std::exception_ptr FError;
-  std::thread FThread;  // last: it starts once everything above is made
+  std::thread FThreads[2];  // last: they start once everything above is made
 };
 
 // The report made in one walk over the records for every field at once,
@@ -201,9 +233,13 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
   TBatch batch;
   batch.Columns.resize(fields.size());
   uint32_t records = 0;
+  uint64_t total = 0;
+  const auto sayHowFar = [&records, &total] { ReportProgress(records, total); };
   {
-    TBatchCounter counter(counters);
+    TBatchCounter counter(counters, sayHowFar);
     try {
+      // Counting first costs nothing: the walk would count them on its way.
+      total = static_cast<uint64_t>(at.RecordCount());
       for (at.First(); !at.Eof(); at.Next()) {
         ++records;
         for (size_t f = 0; f < fields.size(); ++f) {
@@ -213,9 +249,15 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
           column.Ends.push_back(column.Bytes.size());
           batch.Bytes += column.Bytes.size() - before;
         }
-        if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) counter.Submit(batch);
+        if (++batch.Records == kBatchRecords || batch.Bytes >= kBatchBytes) {
+          counter.Submit(batch);
+          sayHowFar();
+        }
       }
     } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const EAbort&) {
+      // Stopped by the user: no walk by field after it.
       throw;
     } catch (...) {
       return false;
@@ -224,33 +266,44 @@ bool AnalyzeInOneWalk(TADOTable& at, TStringList& report) {
     counter.Finish();
   }
   // Sorting each field's repeated texts takes a while on large columns: the
-  // fields are shared between this thread and another, the lines then added
-  // in field order.
+  // fields are shared between two threads, the lines then added in field
+  // order. This thread waits, saying meanwhile that the walk is done.
   std::vector<std::vector<std::string>> lines(fields.size());
   std::atomic<size_t> next = 0;
-  const auto makeLines = [&] {
-    for (size_t f = next++; f < fields.size(); f = next++) {
-      lines[f] = FieldLines(*fields[f], records, *counters[f]);
-      // The field's lines hold what is left to say of its texts.
-      counters[f].reset();
-    }
-  };
+  std::mutex helpersMutex;
+  std::condition_variable helpersDone;
+  int helpersRunning = 2;
   std::exception_ptr helperError;
-  std::thread helper([&] {
+  const auto makeLines = [&] {
+    std::exception_ptr error;
     try {
-      makeLines();
+      for (size_t f = next++; f < fields.size(); f = next++) {
+        lines[f] = FieldLines(*fields[f], records, *counters[f]);
+        // The field's lines hold what is left to say of its texts.
+        counters[f].reset();
+      }
     } catch (...) {
-      helperError = std::current_exception();
+      error = std::current_exception();
+      next = fields.size();
     }
-  });
+    const std::lock_guard<std::mutex> lock(helpersMutex);
+    if (error && !helperError) helperError = error;
+    --helpersRunning;
+    helpersDone.notify_one();
+  };
+  std::thread first(makeLines), second(makeLines);
   try {
-    makeLines();
+    std::unique_lock<std::mutex> lock(helpersMutex);
+    WaitReporting(
+        helpersDone, lock, [&] { return helpersRunning == 0; }, sayHowFar);
   } catch (...) {
     next = fields.size();
-    helper.join();
+    first.join();
+    second.join();
     throw;
   }
-  helper.join();
+  first.join();
+  second.join();
   if (helperError) std::rethrow_exception(helperError);
   for (std::vector<std::string>& field : lines)
     AddLines(field, report);

@@ -1,5 +1,6 @@
 #include "analysis/structure_report.h"
 
+#include "base/progress.h"
 #include "base/text.h"
 #include "fields/field_types.h"
 
@@ -44,8 +45,11 @@ std::string FieldDescriptor(const TField& field) {
 }
 
 void DescrieCampuri(TStringList& list, const TADOTable& table) {
-  for (const auto& field : table.Fields())
-    list.Add(FieldDescriptor(*field));
+  const TFields& fields = table.Fields();
+  for (size_t f = 0; f < fields.size(); ++f) {
+    ReportProgress(f, fields.size());
+    list.Add(FieldDescriptor(*fields[f]));
+  }
 }
 
 void CompareStructure(const TADOTable& at, const TADOTable& at2, const TShowInfoBox& showInfoBox,

@@ -123,6 +123,15 @@ QVariant TGridTableModel::data(const QModelIndex& index, int role) const {
         ReportCurrentError();
         return QString();
       }
+    case Qt::ToolTipRole:
+      if (!FActive) return QString();
+      try {
+        return QString::fromStdString(
+            FGrid.CellTip(index.row(), static_cast<size_t>(index.column())));
+      } catch (const std::exception&) {
+        ReportCurrentError();
+        return QString();
+      }
     case Qt::TextAlignmentRole:
       return static_cast<int>((RightAligned(index.column()) ? Qt::AlignRight : Qt::AlignLeft) |
                               Qt::AlignVCenter);

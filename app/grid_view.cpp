@@ -1,10 +1,15 @@
 #include "app/grid_view.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdlib>
@@ -29,7 +34,32 @@ void DrawArrow(QPainter& painter, const QRect& cell) {
   }
 }
 
+bool IsDigit(QChar c) {
+  return c >= '0' && c <= '9';
+}
+
 }  // namespace
+
+QString FittedCellText(const QFontMetrics& metrics, const QString& text, int width, bool number) {
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  const QString ellipsis(QChar(0x2026));
+  if (!number) return metrics.elidedText(text, Qt::ElideRight, width);
+  // Blanks, the sign and the whole part's digits stay; the fraction may
+  // lose digits at its end, the mark standing for them.
+  qsizetype whole = 0;
+  while (whole < text.size() &&
+         (IsDigit(text[whole]) || text[whole] == ' ' || text[whole] == '-' || text[whole] == '+'))
+    ++whole;
+  if (!text.contains('E', Qt::CaseInsensitive)) {
+    for (qsizetype kept = text.size() - 1; kept >= whole && kept > 0; --kept) {
+      if (!IsDigit(text[kept - 1])) continue;
+      const QString cut = text.left(kept) + ellipsis;
+      if (metrics.horizontalAdvance(cut) <= width) return cut;
+    }
+  }
+  const int mark = std::max(1, metrics.horizontalAdvance('#'));
+  return QString(std::max(1, width / mark), '#');
+}
 
 TGridView::TGridView(IGridDataLink& link, TErrorHandler onError, QWidget* parent)
     : QAbstractScrollArea(parent) {
@@ -43,6 +73,13 @@ TGridView::TGridView(IGridDataLink& link, TErrorHandler onError, QWidget* parent
   // The wheel over the scroll bar moves the current record, as over the cells.
   verticalScrollBar()->installEventFilter(this);
 
+  FEditor = new QLineEdit(viewport());
+  FEditor->setObjectName("InplaceEditor");
+  FEditor->setReadOnly(true);
+  FEditor->setFrame(false);
+  FEditor->hide();
+  FEditor->installEventFilter(this);
+
   connect(FModel, &QAbstractItemModel::modelReset, this, &TGridView::OnModelReset);
   connect(FModel, &QAbstractItemModel::headerDataChanged, viewport(),
           qOverload<>(&QWidget::update));
@@ -55,6 +92,7 @@ TGridView::TGridView(IGridDataLink& link, TErrorHandler onError, QWidget* parent
   connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this,
           &TGridView::OnVerticalReleased);
   connect(horizontalScrollBar(), &QAbstractSlider::valueChanged, this, [this](int value) {
+    if (value != FLeftColumn) CloseEditor();
     FLeftColumn = value;
     viewport()->update();
   });
@@ -110,9 +148,47 @@ QRect TGridView::TitleRect(int column) const {
   return QRect(left, 0, FModel->ColumnWidth(column), FModel->TitleHeight());
 }
 
+bool TGridView::CellAt(const QPoint& pos, int& row, int& column) const {
+  if (pos.y() < TitlePitch()) return false;
+  row = FTopRow + (pos.y() - TitlePitch()) / RowPitch();
+  column = ColumnAt(pos.x());
+  return row <= LastRow() && column >= 0 && column < FModel->columnCount();
+}
+
+QString TGridView::CurrentText() const {
+  const int current = FModel->CurrentRow();
+  if (current < 0) return QString();
+  return FModel->data(FModel->index(current, FCurrentColumn)).toString();
+}
+
+void TGridView::OpenEditor() {
+  const int current = FModel->CurrentRow();
+  if (current < 0) return;
+  ScrollToCurrent();
+  const QRect cell = CellRect(current, FCurrentColumn);
+  if (cell.isEmpty()) return;
+  FEditor->setFont(font());
+  FEditor->setAlignment(FModel->RightAligned(FCurrentColumn) ? Qt::AlignRight : Qt::AlignLeft);
+  FEditor->setText(CurrentText());
+  FEditor->setGeometry(cell);
+  FEditor->show();
+  FEditor->setFocus(Qt::OtherFocusReason);
+  FEditor->selectAll();
+}
+
+void TGridView::CloseEditor() {
+  if (!FEditor->isVisible()) return;
+  const bool hadFocus = FEditor->hasFocus();
+  FEditor->hide();
+  if (hadFocus) setFocus(Qt::OtherFocusReason);
+}
+
 void TGridView::MoveTo(int row, int column) {
+  const int before = FModel->CurrentRow();
+  const int beforeColumn = FCurrentColumn;
   FCurrentColumn = std::clamp(column, 0, FModel->columnCount() - 1);
   FModel->SetCurrentRow(std::clamp(row, 0, LastRow()));
+  if (FModel->CurrentRow() != before || FCurrentColumn != beforeColumn) CloseEditor();
   ScrollToCurrent();
 }
 
@@ -180,6 +256,7 @@ void TGridView::UpdateScrollBars() {
 }
 
 void TGridView::OnModelReset() {
+  CloseEditor();
   FTopRow = 0;
   FLeftColumn = 0;
   FCurrentColumn = std::clamp(FCurrentColumn, 0, FModel->columnCount() - 1);
@@ -265,6 +342,36 @@ bool TGridView::event(QEvent* event) {
 }
 
 bool TGridView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FEditor) {
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+      // Its own menu (Copy, Select All) keeps it open.
+      FEditor->hide();
+    } else if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      switch (key->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_F2:
+          CloseEditor();
+          return true;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+          // Moving on leaves the cell, and the editor with it.
+          CloseEditor();
+          keyPressEvent(key);
+          return true;
+        default:
+          break;
+      }
+    }
+    return false;
+  }
   if (watched == verticalScrollBar() && event->type() == QEvent::Wheel) {
     wheelEvent(static_cast<QWheelEvent*>(event));
     return true;
@@ -273,6 +380,11 @@ bool TGridView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TGridView::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    if (FModel->CurrentRow() >= 0) QGuiApplication::clipboard()->setText(CurrentText());
+    event->accept();
+    return;
+  }
   const bool control = event->modifiers() & Qt::ControlModifier;
   const int lastColumn = FModel->columnCount() - 1;
   const int current = std::max(FModel->CurrentRow(), 0);
@@ -314,6 +426,11 @@ void TGridView::keyPressEvent(QKeyEvent* event) {
       } else if (current > 0) {
         MoveTo(current - 1, lastColumn);
       }
+      break;
+    case Qt::Key_F2:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      OpenEditor();
       break;
     case Qt::Key_Insert:
     case Qt::Key_Delete:
@@ -386,6 +503,31 @@ void TGridView::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+void TGridView::mouseDoubleClickEvent(QMouseEvent* event) {
+  int row = 0, column = 0;
+  if (event->button() != Qt::LeftButton || !CellAt(event->position().toPoint(), row, column)) {
+    return;
+  }
+  MoveTo(row, column);
+  OpenEditor();
+}
+
+bool TGridView::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+  auto* help = static_cast<QHelpEvent*>(event);
+  int row = 0, column = 0;
+  const QString tip = FModel->Active() && CellAt(help->pos(), row, column)
+                          ? FModel->data(FModel->index(row, column), Qt::ToolTipRole).toString()
+                          : QString();
+  if (tip.isEmpty()) {
+    QToolTip::hideText();
+    event->ignore();
+  } else {
+    QToolTip::showText(help->globalPos(), tip, viewport(), CellRect(row, column));
+  }
+  return true;
+}
+
 void TGridView::wheelEvent(QWheelEvent* event) {
   FWheelDelta += event->angleDelta().y();
   const int notches = FWheelDelta / kWheelNotch;
@@ -401,6 +543,7 @@ void TGridView::scrollContentsBy(int, int) {
 
 void TGridView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
+  CloseEditor();
   ScrollToCurrent();
 }
 
@@ -447,11 +590,14 @@ void TGridView::paintEvent(QPaintEvent*) {
     painter.fillRect(QRect(cell.left(), cell.bottom() + 1, cell.width() + kLineWidth, kLineWidth),
                      lineColour);
   };
-  auto drawText = [&](const QRect& cell, const QString& text, Qt::Alignment alignment) {
+  const QFontMetrics metrics = fontMetrics();
+  auto drawText = [&](const QRect& cell, const QString& text, Qt::Alignment alignment,
+                      bool number) {
+    const QRect room = cell.adjusted(kCellMargin, kCellMargin, -kCellMargin, 0);
     painter.save();
     painter.setClipRect(cell);
-    painter.drawText(cell.adjusted(kCellMargin, kCellMargin, -kCellMargin, 0),
-                     static_cast<int>(alignment | Qt::AlignTop | Qt::TextSingleLine), text);
+    painter.drawText(room, static_cast<int>(alignment | Qt::AlignTop | Qt::TextSingleLine),
+                     FittedCellText(metrics, text, room.width(), number));
     painter.restore();
   };
 
@@ -464,7 +610,7 @@ void TGridView::paintEvent(QPaintEvent*) {
     const QRect cell(x, 0, FModel->ColumnWidth(column), FModel->TitleHeight());
     painter.fillRect(cell, fixedColour);
     drawLines(cell);
-    drawText(cell, FModel->headerData(column, Qt::Horizontal).toString(), Qt::AlignLeft);
+    drawText(cell, FModel->headerData(column, Qt::Horizontal).toString(), Qt::AlignLeft, false);
   }
 
   // Only the rows on screen are read.
@@ -482,7 +628,8 @@ void TGridView::paintEvent(QPaintEvent*) {
       const QModelIndex index = FModel->index(row, column);
       painter.setPen(selected ? colours.color(QPalette::HighlightedText) : textColour);
       drawText(cell, FModel->data(index).toString(),
-               Qt::Alignment(FModel->data(index, Qt::TextAlignmentRole).toInt()));
+               Qt::Alignment(FModel->data(index, Qt::TextAlignmentRole).toInt()),
+               FModel->RightAligned(column));
     }
   }
 

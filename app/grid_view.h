@@ -5,6 +5,13 @@
 // follows it. Column borders in the title row can be dragged to resize a
 // column, and a title dragged to another place moves its column and field.
 //
+// A text wider than its cell is cut with a visible mark, and a number never
+// loses a digit before its decimal separator (it gives way to "#" marks
+// instead), so it is never read as another number; the cell's tooltip holds
+// the whole text. F2, Enter or a double-click opens the in-place editor on
+// the current cell: the cell's text, read-only, to select and copy; Escape or
+// leaving the cell closes it. Ctrl+C copies the current cell's text.
+//
 // The vertical scroll bar is the grid's own: it shows the current record's
 // position among the records (range 1 to the record count, a page of the
 // visible rows), or, when the table is filtered, five positions: 0 at the
@@ -13,10 +20,20 @@
 
 #include <QAbstractScrollArea>
 #include <QPoint>
+#include <QString>
 
 #include "app/grid_table_model.h"
 
+class QFontMetrics;
+class QLineEdit;
+
 namespace lumbra {
+
+// text as it fits width pixels in metrics' font: whole, or cut at its end
+// with an ellipsis. A number (number set) keeps every character up to its
+// last digit before the decimal separator; where that does not fit, or it
+// has an exponent, it is all "#" marks.
+QString FittedCellText(const QFontMetrics& metrics, const QString& text, int width, bool number);
 
 class TGridView final : public QAbstractScrollArea {
   Q_OBJECT
@@ -45,6 +62,12 @@ class TGridView final : public QAbstractScrollArea {
   QRect CellRect(int row, int column) const;
   QRect TitleRect(int column) const;
 
+  // The in-place editor, object name "InplaceEditor": shown while open.
+  QLineEdit* Editor() const { return FEditor; }
+  // Opens the editor on the current cell; nothing when there is none.
+  void OpenEditor();
+  void CloseEditor();
+
  protected:
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,6 +80,8 @@ class TGridView final : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
 
@@ -74,6 +99,10 @@ class TGridView final : public QAbstractScrollArea {
   int BorderAt(int x) const;
   int LastRow() const { return FModel->rowCount() - 1; }
 
+  // The data cell at a viewport position; false outside the data rows and columns.
+  bool CellAt(const QPoint& pos, int& row, int& column) const;
+  // The current cell's display text; "" when there is none.
+  QString CurrentText() const;
   void MoveTo(int row, int column);
   void MoveBy(int rows);
   void MoveColumnBy(int columns);
@@ -85,6 +114,7 @@ class TGridView final : public QAbstractScrollArea {
   void OnVerticalReleased();
 
   TGridTableModel* FModel = nullptr;
+  QLineEdit* FEditor = nullptr;
   int FTopRow = 0;
   int FLeftColumn = 0;
   int FCurrentColumn = 0;

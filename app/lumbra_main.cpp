@@ -1,12 +1,16 @@
 #include "app/lumbra_main.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,6 +24,7 @@
 
 #include "analysis/distinct_report.h"
 #include "analysis/structure_report.h"
+#include "app/progress_window.h"
 #include "winutil/qt_desktop.h"
 
 namespace lumbra {
@@ -156,8 +161,13 @@ TLumbraMain::TLumbraMain(TApplication& application, const TRegionalSettings& set
   setFont(font);
 
   setWindowTitle("Lumbra");
-  move(224, 257);
-  resize(Scaled(976), Scaled(526));
+  setAcceptDrops(true);
+  // The designed geometry is the frame's.
+  TQtForm form(*this);
+  form.SetLeft(224);
+  form.SetTop(257);
+  form.SetWidth(Scaled(976));
+  form.SetHeight(Scaled(526));
   BuildComponents();
   BuildMenu();
   Dispatch(&TLumbraMain::FormCreate, this);
@@ -241,6 +251,11 @@ void TLumbraMain::BuildComponents() {
   RzPageControl1->addTab(TabSheet3, "Comparatii si analize");
   RzPageControl1->setCurrentIndex(0);
 
+  // The fields that take dropped text leave a dropped table to the window.
+  for (QWidget* field :
+       {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), Memo1->viewport()})
+    field->installEventFilter(this);
+
   ConnectButton(Button1, &TLumbraMain::Button1Click);
   ConnectButton(Button2, &TLumbraMain::Button2Click);
   ConnectButton(RzBitBtn1, &TLumbraMain::RzBitBtn1Click);
@@ -315,13 +330,22 @@ void TLumbraMain::FormCreate(QObject*) {
   std::error_code error;
   const std::string& argument = FStartUp.FirstArgument;
   if (!argument.empty() && std::filesystem::is_regular_file(argument, error)) {
+    const TLongCommand running(this, "Deschide", ProgressDelay);
     FSlots.DeschideDbf1(argument);
   }
 }
 
 void TLumbraMain::Deschide1Click(QObject*) {
   if (!OpenDialog1.Execute(FApplication.Ui(), this)) return;
-  const std::string path = OpenDialog1.FileName.toStdString();
+  DeschideInTabulActiv(OpenDialog1.FileName.toStdString());
+}
+
+void TLumbraMain::FormDragDrop(QObject*) {
+  DeschideInTabulActiv(FDroppedFile.toStdString());
+}
+
+void TLumbraMain::DeschideInTabulActiv(const std::string& path) {
+  const TLongCommand running(this, "Deschide", ProgressDelay);
   if (RzPageControl1->currentIndex() == 1) {
     FSlots.DeschideDbf2(path);
   } else {
@@ -334,28 +358,92 @@ void TLumbraMain::Inchide1Click(QObject*) {
 }
 
 void TLumbraMain::Button1Click(QObject*) {
+  const TLongCommand running(this, "Filtreaza", ProgressDelay);
+  // A filter the user stopped needs no box.
   FSlots.Filtreaza(Edit1->text().toStdString(),
-                   [this](const Exception& error) { FApplication.ShowErrorBox(error); });
+                   [this](const Exception& error) { FApplication.HandleException(error); });
 }
 
 void TLumbraMain::Button2Click(QObject*) {
+  const TLongCommand running(this, "Sort by..", ProgressDelay);
   FSlots.SorteazaDupa(Edit2->text().toStdString());
 }
 
 void TLumbraMain::RzBitBtn1Click(QObject*) {
+  const TLongCommand running(this, "Goleste Baza", ProgressDelay);
   FSlots.GolesteBaza();
 }
 
 void TLumbraMain::Button3Click(QObject*) {
+  const TLongCommand running(this, "Compara structura DBF-urilor deschise", ProgressDelay);
   CompareStructure(
       FSlots.AT, FSlots.AT2, [this](const std::string& text) { FApplication.ShowInfoBox(text); },
       *FMemoLines);
 }
 
 void TLumbraMain::Analizadistinctpercoloane1Click(QObject*) {
+  const TLongCommand running(this, "Analiza distinct per coloane", ProgressDelay);
   AnalyzeDistinctPerColumn(
       FSlots.AT, FSlots.DataSource1,
       [this](const std::string& text) { FApplication.ShowInfoBox(text); }, *FMemoLines);
+}
+
+QString TLumbraMain::DroppedTable(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return QString();
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile()) return QString();
+  const QString path = url.toLocalFile();
+  if (!path.endsWith(".dbf", Qt::CaseInsensitive) || !QFileInfo(path).isFile()) return QString();
+  return path;
+}
+
+void TLumbraMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedTable(event->mimeData()).isEmpty()) {
+    event->ignore();
+  } else {
+    event->acceptProposedAction();
+  }
+}
+
+void TLumbraMain::dragMoveEvent(QDragMoveEvent* event) {
+  if (DroppedTable(event->mimeData()).isEmpty()) {
+    event->ignore();
+  } else {
+    event->acceptProposedAction();
+  }
+}
+
+void TLumbraMain::dropEvent(QDropEvent* event) {
+  const QString path = DroppedTable(event->mimeData());
+  if (path.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  FDroppedFile = path;
+  // The drag source waits for the drop to end: the table opens after it.
+  QMetaObject::invokeMethod(
+      this, [this] { Dispatch(&TLumbraMain::FormDragDrop, this); }, Qt::QueuedConnection);
+}
+
+bool TLumbraMain::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      if (!DroppedTable(static_cast<QDropEvent*>(event)->mimeData()).isEmpty()) {
+        if (event->type() == QEvent::Drop) {
+          dropEvent(static_cast<QDropEvent*>(event));
+        } else {
+          static_cast<QDropEvent*>(event)->acceptProposedAction();
+        }
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TLumbraMain::SetWindowCaption(const std::string& caption) {

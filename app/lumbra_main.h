@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -11,11 +12,16 @@
 #include "app/grid_view.h"
 #include "app/memo_sink.h"
 #include "app/open_dialog.h"
+#include "app/progress_window.h"
 #include "fields/regional_settings.h"
 #include "tables/slots.h"
 #include "winutil/win_util.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QMimeData;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -72,6 +78,9 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
 
   TTableSlots& Slots() { return FSlots; }
 
+  // How long a long command runs before its progress window shows.
+  std::chrono::milliseconds ProgressDelay = kProgressWindowDelay;
+
   // Handlers: each takes the component that fired and ignores it.
   void FormCreate(QObject* sender);
   void Deschide1Click(QObject* sender);
@@ -81,11 +90,24 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   void RzBitBtn1Click(QObject* sender);
   void Button3Click(QObject* sender);
   void Analizadistinctpercoloane1Click(QObject* sender);
+  // A .dbf file dropped on the window: opened as "Deschide" opens the file
+  // chosen in its dialog.
+  void FormDragDrop(QObject* sender);
+
+  // The one local .dbf file that mime data carries, or "" when it carries
+  // anything else.
+  static QString DroppedTable(const QMimeData* mime);
 
   // ISlotView
   void SetWindowCaption(const std::string& caption) override;
   void SetApplicationTitle(const std::string& title) override;
   void SetTabCaption(int slot, const std::string& caption) override;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   using THandler = void (TLumbraMain::*)(QObject*);
@@ -94,6 +116,8 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   int Scaled(int designed) const;
   void BuildComponents();
   void BuildMenu();
+  // Opens path into slot 2 when the tab "DBF2" is active, else into slot 1.
+  void DeschideInTabulActiv(const std::string& path);
   // Runs handler for sender inside the application's error guard.
   void Dispatch(THandler handler, QObject* sender);
   void ConnectButton(QPushButton* button, THandler handler);
@@ -114,6 +138,8 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   std::string FCommandError;
   // Built with Memo1.
   std::unique_ptr<TMemoLineSink> FMemoLines;
+  // The file of the drop FormDragDrop opens.
+  QString FDroppedFile;
 };
 
 }  // namespace lumbra

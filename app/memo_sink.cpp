@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "base/progress.h"
+
 namespace lumbra {
 
 namespace {
@@ -32,8 +34,23 @@ void TMemoLineSink::Append(const std::string& text) {
 void TMemoLineSink::Assign(const TStringList& lines) {
   QString text;
   for (int32_t i = 0; i < lines.Count(); ++i) {
+    // The memo is not touched yet: a command stopped here leaves it as it was.
+    if (i % kLinesPerBlock == 0) ReportProgress(1, 1);
     text += LineText(lines.TextAt(i));
     text += '\n';
+  }
+  // A block of its own for every line would cost the document more than the
+  // whole report took to make (a large report has hundreds of thousands of
+  // lines): the lines go in blocks of kLinesPerBlock, broken inside a block
+  // by line separators, which show, wrap and copy as line breaks. The last
+  // break stays a block's, so the caret stands on an empty last line.
+  int inBlock = 0;
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '\n' && ++inBlock < kLinesPerBlock) {
+      text[i] = QChar::LineSeparator;
+    } else if (text[i] == '\n') {
+      inBlock = 0;
+    }
   }
   FMemo.setUpdatesEnabled(false);
   const auto enableUpdates = qScopeGuard([this] { FMemo.setUpdatesEnabled(true); });

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/date_time.h"
+#include "base/progress.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 
@@ -575,6 +576,13 @@ bool TFilterExpression::CompareText(const TComparison& c, std::string_view text)
   return Satisfies(c.Operator, order);
 }
 
+namespace {
+
+// Records between two reports of how far the filter has got.
+constexpr uint32_t kProgressRecords = 4096;
+
+}  // namespace
+
 void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter) {
   TDbfTable& table = cursor.Table();
   if (!cursor.HasOrder()) {
@@ -583,6 +591,7 @@ void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter) {
     // makes room for: a sparse file holds records it has no data for.
     std::vector<uint32_t> kept;
     for (uint32_t index = 0; index < table.RecordCount(); ++index) {
+      if (index % kProgressRecords == 0) ReportProgress(index, table.RecordCount());
       const uint8_t* record = table.RecordAt(index);
       if (!TDbfTable::IsDeleted(record) && filter.Matches(record)) kept.push_back(index);
     }
@@ -598,6 +607,7 @@ void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter) {
     for (const uint32_t index : records)
       keep[index] = true;
     for (uint32_t index = 0; index < table.RecordCount(); ++index) {
+      if (index % kProgressRecords == 0) ReportProgress(index, table.RecordCount());
       if (keep[index]) keep[index] = filter.Matches(table.RecordAt(index));
     }
     std::erase_if(records, [&](uint32_t index) { return !keep[index]; });

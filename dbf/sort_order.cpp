@@ -8,6 +8,7 @@
 #include <numeric>
 #include <string>
 
+#include "base/progress.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 #include "dbf/filter_values.h"
@@ -15,6 +16,11 @@
 namespace lumbra {
 
 namespace {
+
+// Steps of work between two reports of how far the sort has got.
+constexpr uint32_t kProgressRecords = 4096;
+// Pieces of the order std::sort takes whole between two reports.
+constexpr ptrdiff_t kSortPiece = 1 << 16;
 
 // Numeric fields this wide may hold numbers that differ beyond a double's
 // precision; their values are ranked exactly instead.
@@ -123,8 +129,10 @@ class TColumnKeys {
       // Texts that are not a character field's are their own numbers' bytes.
       const bool decoded = FTexts.Count() != 0;
       TByteStrings keys;
-      for (uint32_t id = 0; id < FDistinct.Count(); ++id)
+      for (uint32_t id = 0; id < FDistinct.Count(); ++id) {
+        if (id % kProgressRecords == 0) ReportProgress(id, FDistinct.Count());
         keys.Add(collation.SortKey(decoded ? FTexts.At(id) : FDistinct.At(id)));
+      }
       FDistinct = {};
       FTexts = {};
       ranks =
@@ -219,6 +227,38 @@ class TColumnKeys {
   TByteStrings FTexts;  // the decoded text of each distinct value, by its number
 };
 
+// Sorts [first, last) by less, a strict order under which no two slots are
+// equal, as std::sort does, reporting how far it has got (done of total
+// slots in place) between pieces: the range is split around a median of
+// three until its pieces are small enough for std::sort to take them in a
+// few milliseconds. A count of comparisons would cost every comparison a
+// store; the splits cost what std::sort's own first passes would.
+template <class Less>
+void SortReporting(uint32_t* first, uint32_t* last, const Less& less, uint64_t& done,
+                   uint64_t total) {
+  // Past this many splits the input defeats the median of three: std::sort
+  // takes the rest whole.
+  auto splits = 2 * static_cast<int>(std::bit_width(static_cast<uint64_t>(last - first)));
+  while (last - first > kSortPiece && splits-- > 0) {
+    const uint32_t a = *first, b = first[(last - first) / 2], c = *(last - 1);
+    const uint32_t pivot = less(a, b) ? (less(b, c) ? b : (less(a, c) ? c : a))
+                                      : (less(a, c) ? a : (less(b, c) ? c : b));
+    // Three distinct slots: each side of the split gets at least one.
+    uint32_t* cut = std::partition(first, last, [&](uint32_t x) { return less(x, pivot); });
+    ReportProgress(done, total);
+    if (cut - first < last - cut) {
+      SortReporting(first, cut, less, done, total);
+      first = cut;
+    } else {
+      SortReporting(cut, last, less, done, total);
+      last = cut;
+    }
+  }
+  std::sort(first, last, less);
+  done += static_cast<uint64_t>(last - first);
+  ReportProgress(done, total);
+}
+
 // Slots 0 to count - 1 in the order of columns; slots that tie on every
 // column keep their order.
 std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint32_t count) {
@@ -232,13 +272,14 @@ std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint
     };
   };
   std::vector<uint32_t> order(count);
+  uint64_t done = 0;
   const TColumnKeys& first = columns.front();
   // A first column of few distinct keys is bucketed, which keeps slots in
   // order within a bucket and leaves only the buckets to sort by the other
   // columns; its counters must stay small beside the slots.
   if (!first.IsSmall() || first.MaxKey() > count / 8) {
     std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), before(0));
+    SortReporting(order.data(), order.data() + count, before(0), done, count);
     return order;
   }
   const uint32_t maxKey = first.MaxKey();
@@ -256,8 +297,11 @@ std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint
     order[ends[bucket(slot)]++] = slot;
   if (columns.size() > 1) {
     uint32_t begin = 0;
+    const auto less = before(1);
     for (uint32_t b = 0; b <= maxKey; ++b) {
-      if (ends[b] - begin > 1) std::sort(order.begin() + begin, order.begin() + ends[b], before(1));
+      if (ends[b] - begin > 1) {
+        SortReporting(order.data() + begin, order.data() + ends[b], less, done, count);
+      }
       begin = ends[b];
     }
   }
@@ -284,11 +328,14 @@ std::vector<uint32_t> SortedRecords(TDbfCursor& cursor, const std::vector<uint32
       column.Store(table, slot, record, scratch);
   };
   if (records != nullptr) {
-    for (uint32_t slot = 0; slot < count; ++slot)
+    for (uint32_t slot = 0; slot < count; ++slot) {
+      if (slot % kProgressRecords == 0) ReportProgress(slot, count);
       store(slot, table.RecordAt((*records)[slot]));
+    }
   } else {
     uint32_t slot = 0;
     for (uint32_t index = 0; slot < count; ++index) {
+      if (index % kProgressRecords == 0) ReportProgress(slot, count);
       const uint8_t* record = table.RecordAt(index);
       if (!TDbfTable::IsDeleted(record)) store(slot++, record);
     }

@@ -111,6 +111,27 @@ const std::vector<std::string>& TGridModel::RowTexts(int32_t row) {
       .first->second.Texts;
 }
 
+std::string TGridModel::CellTip(int32_t row, size_t column) {
+  std::string text = CellText(row, column);
+  const TField* field = text.empty() ? nullptr : FColumns[column].Field;
+  if (field == nullptr || field->Class() != TFieldClass::Memo) return text;
+  const int32_t current = FLink.LinkRecNo();
+  FLink.LinkSetRecNo(row + 1);
+  try {
+    text = field->AsString();
+  } catch (...) {
+    if (current > 0) FLink.LinkSetRecNo(current);
+    throw;
+  }
+  if (current > 0) FLink.LinkSetRecNo(current);
+  if (text.size() <= kTipBytes) return text;
+  size_t cut = kTipBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+    --cut;
+  text.resize(cut);
+  return text + "...";
+}
+
 std::string TGridModel::CellText(int32_t row, size_t column) {
   if (!FActive || column >= FColumns.size() || row < 0 || row >= FLink.LinkRecordCount()) {
     return "";

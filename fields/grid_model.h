@@ -85,6 +85,12 @@ class TGridModel {
   // Reads the record at row without moving the table's current record.
   std::string CellText(int32_t row, size_t column);
 
+  // What the cell's tooltip says: its display text, or for a memo of text
+  // the start of the memo (at most kTipBytes, whole characters, "..." after
+  // when cut). Reads the record at row without moving the current record.
+  std::string CellTip(int32_t row, size_t column);
+  static constexpr size_t kTipBytes = 500;
+
   // A width set by dragging a border.
   void SetColumnWidth(size_t column, int width);
   // A column dragged by its title to another place; its field moves along.

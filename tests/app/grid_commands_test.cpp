@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -226,6 +228,19 @@ TEST(MemoLineSinkTest, WritesEveryLineEndedKeepingEmptyOnesAndBreaksAtCrLf) {
   sink.Assign(lines);
   EXPECT_EQ(memo.toPlainText(), "1\n\n");
   EXPECT_TRUE(memo.updatesEnabled());
+
+  TStringList many;
+  QString expected;
+  for (int i = 0; i < 3 * TMemoLineSink::kLinesPerBlock; ++i) {
+    many.Add(std::to_string(i));
+    expected += QString::number(i) + "\n";
+  }
+  sink.Assign(many);
+  EXPECT_EQ(memo.toPlainText(), expected);
+  EXPECT_LE(memo.document()->blockCount(), 4) << "a block for many lines";
+  memo.selectAll();
+  memo.copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), expected) << "copied with line feeds";
 }
 
 }  // namespace

@@ -13,13 +13,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QUrl>
 #include <QWindow>
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -365,6 +368,49 @@ TEST_F(MainWindowTest, DeschideOpensIntoTheSecondSlotOnlyFromTheSecondTab) {
   // The file chosen last is offered again.
   ASSERT_EQ(Ui.DialogRuns.size(), 3u);
   EXPECT_EQ(Ui.DialogRuns[2].OfferedFiles, QStringList{QString::fromStdString(first)});
+  EXPECT_TRUE(Ui.Boxes.empty());
+}
+
+TEST_F(MainWindowTest, OpensADroppedTableAsDeschideWould) {
+  const std::string first = Folder.File("Clienti.dbf");
+  const std::string second = Folder.File("Furnizori.DBF");
+  WriteTable(first, {"Ana"});
+  WriteTable(second, {"Dan"});
+  const std::string text = Folder.File("note.txt");
+  std::ofstream(text) << "x";
+  auto window = Start();
+  const auto mime = [](const std::vector<std::string>& paths) {
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const std::string& path : paths)
+      urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+    data->setUrls(urls);
+    return data;
+  };
+  EXPECT_TRUE(TLumbraMain::DroppedTable(mime({text}).get()).isEmpty());
+  EXPECT_TRUE(TLumbraMain::DroppedTable(mime({first, second}).get()).isEmpty()) << "one at a time";
+  EXPECT_TRUE(TLumbraMain::DroppedTable(mime({Folder.File("gone.dbf")}).get()).isEmpty());
+
+  const auto drop = [&](QWidget* target, const std::string& path) {
+    const auto data = mime({path});
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    QApplication::processEvents();
+    return dropped.isAccepted();
+  };
+  EXPECT_FALSE(drop(window.get(), text)) << "refused";
+  window->RzPageControl1->setCurrentIndex(1);
+  EXPECT_TRUE(drop(window.get(), second));
+  EXPECT_TRUE(window->Slots().AT2.Active());
+  EXPECT_FALSE(window->Slots().AT.Active());
+  window->RzPageControl1->setCurrentIndex(2);
+  EXPECT_TRUE(drop(window->Memo1->viewport(), first)) << "the memo leaves it to the window";
+  EXPECT_EQ(window->Slots().FFisierDbf1, first);
+  EXPECT_EQ(window->Memo1->toPlainText(), "") << "not taken as text";
   EXPECT_TRUE(Ui.Boxes.empty());
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/progress.h"
 #include "dbf/dbf_error.h"
 #include "dbf/filter_expression.h"
 #include "tests/support/dbf_builder.h"
@@ -275,6 +276,70 @@ TEST(SortStability, TiesKeepFileOrderWhateverTheNumberOfDistinctKeys) {
       EXPECT_EQ(ids, expected) << distinct << " distinct keys, descending " << descending;
     }
   }
+}
+
+}  // namespace
+}  // namespace lumbra
+
+namespace lumbra {
+namespace {
+
+// Stops the walk at its stop-th report.
+class TStopAt final : public IProgress {
+ public:
+  explicit TStopAt(int stop) : FStop(stop) {}
+  int Steps = 0;
+  void Step(uint64_t, uint64_t) override {
+    if (++Steps == FStop) throw EAbort("Operation aborted");
+  }
+
+ private:
+  int FStop;
+};
+
+// More records than the sort takes in one piece, in one range and in two
+// large buckets: the order is std::stable_sort's, and a sort stopped on its
+// way leaves the cursor as it was.
+TEST(SortInPieces, OrdersLargeRangesAndStopsWhenAsked) {
+  const TTempFolder folder;
+  constexpr int kRecords = 200'000;
+  TTableShape spec;
+  spec.Fields = {{"ID", 'I', 4}, {"PAR", 'L', 1}, {"NR", 'I', 4}};
+  std::vector<std::pair<bool, int>> rows;
+  for (int i = 0; i < kRecords; ++i) {
+    rows.push_back({i % 3 == 0, (i * 7919) % 1000});
+    spec.Rows.push_back({Int(i), Logical(rows.back().first), Int(rows.back().second)});
+  }
+  const auto table = TDbfTable::Open(WriteTable(folder.Path(), "mare", spec).string());
+  const auto ids = [&](TDbfCursor& cursor) {
+    std::vector<int> result;
+    Variant id;
+    for (uint32_t p = 0; cursor.Reaches(p); ++p) {
+      table->DecodeField(table->RecordAt(cursor.RecordAt(p)), 0, id);
+      result.push_back(id.Integer());
+    }
+    return result;
+  };
+  for (const bool byFlag : {false, true}) {
+    std::vector<int> expected(kRecords);
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+      if (byFlag && rows[a].first != rows[b].first) return rows[b].first;
+      return rows[a].second > rows[b].second;
+    });
+    TDbfCursor cursor(*table);
+    TStopAt never(0);
+    const TProgressScope scope(never);
+    ApplySort(cursor, ParseSortText(byFlag ? "PAR, NR DESC" : "NR DESC", *table), Romanian());
+    EXPECT_EQ(ids(cursor), expected) << "by flag " << byFlag;
+    EXPECT_GT(never.Steps, 3) << "reported on the way";
+  }
+  TDbfCursor cursor(*table);
+  TStopAt stop(5);
+  const TProgressScope scope(stop);
+  EXPECT_THROW(ApplySort(cursor, ParseSortText("NR", *table), Romanian()), EAbort);
+  EXPECT_FALSE(cursor.HasOrder()) << "the cursor as it was";
+  EXPECT_EQ(cursor.Count(), static_cast<uint32_t>(kRecords));
 }
 
 }  // namespace
