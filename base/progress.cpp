@@ -20,12 +20,4 @@ void ReportProgress(uint64_t done, uint64_t total) {
   if (tCurrent != nullptr) tCurrent->Step(done, total);
 }
 
-TUninterruptible::TUninterruptible() : FOuter(tCurrent) {
-  tCurrent = nullptr;
-}
-
-TUninterruptible::~TUninterruptible() {
-  tCurrent = FOuter;
-}
-
 }  // namespace lumbra

@@ -37,17 +37,4 @@ class TProgressScope {
 // what it throws (EAbort).
 void ReportProgress(uint64_t done, uint64_t total);
 
-// A step of work that must not be cut short (the files are being put in
-// place): ReportProgress does nothing on this thread while one lives.
-class TUninterruptible {
- public:
-  TUninterruptible();
-  ~TUninterruptible();
-  TUninterruptible(const TUninterruptible&) = delete;
-  TUninterruptible& operator=(const TUninterruptible&) = delete;
-
- private:
-  IProgress* FOuter;
-};
-
 }  // namespace lumbra

@@ -230,13 +230,17 @@ void TProviderRecordset::SetSort(const std::string& text) {
       ApplySort(FCursor, keys);
     }
   } catch (...) {
-    FCursor.ClearOrder();
-    FSort.clear();
-    FFilter.clear();
-    MoveFirst();
+    ShowEveryRecord();
     throw;
   }
   FSort = text;
+  MoveFirst();
+}
+
+void TProviderRecordset::ShowEveryRecord() {
+  FCursor.ClearOrder();
+  FSort.clear();
+  FFilter.clear();
   MoveFirst();
 }
 
@@ -251,10 +255,7 @@ void TProviderRecordset::SetFilter(const std::string& text) {
     }
     if (filter != nullptr) ApplyFilter(FCursor, *filter);
   } catch (...) {
-    FCursor.ClearOrder();
-    FSort.clear();
-    FFilter.clear();
-    MoveFirst();
+    ShowEveryRecord();
     throw;
   }
   FFilter = text;

@@ -91,6 +91,8 @@ class TProviderRecordset {
 
  private:
   void Land();  // sets Bof/Eof after a move
+  // After a failed sort or filter: every record in file order, no sort, no filter.
+  void ShowEveryRecord();
   void PrefetchAhead();
 
   std::unique_ptr<TDbfTable> FTable;
