@@ -1,4 +1,4 @@
-// The parts of a compact compound index (.cdx, dbf-format.md section 7) that
+// The parts of a compact compound index (.cdx, FORMAT.md section 9) that
 // emptying a table touches: the tag directory, each tag's header with its
 // expressions, and each tag's root node. Keys themselves are never decoded.
 #pragma once

@@ -46,8 +46,8 @@ TEST(CdxRead, ReadsTheTagsOfAnIndex) {
 }
 
 // Each case breaks one thing the reader relies on in an index it reads
-// otherwise; the offsets are those of the fixture's layout (dbf-format.md
-// section 7): file header 0, directory 0x400, tag ID's header 0x600 and
+// otherwise; the offsets are those of the fixture's layout (FORMAT.md
+// section 9): file header 0, directory 0x400, tag ID's header 0x600 and
 // root 0xA00, tag NAME's header 0xC00 and root 0x1000.
 struct TDamage {
   const char* Case;
