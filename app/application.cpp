@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QWidget>
+#include <new>
 
 #include "app/boxes.h"
 
@@ -54,6 +55,10 @@ void TApplication::HandleException(const std::exception& error) {
   if (dynamic_cast<const EAbort*>(&error) != nullptr) return;
   if (const auto* ours = dynamic_cast<const Exception*>(&error)) {
     ShowErrorBox(*ours);
+  } else if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+    // The command's memory is let go by now; what the library calls the
+    // failure ("std::bad_alloc") tells the user nothing.
+    ShowErrorBox(Exception("Nu este destula memorie pentru aceasta comanda"));
   } else {
     ShowErrorBox(Exception(error.what()));
   }

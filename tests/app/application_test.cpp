@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 #include "tests/app/gui_fakes.h"
@@ -73,10 +74,12 @@ TEST(ErrorRouting, GuardShowsErrorsAndDropsAborts) {
   application.Guard([] { throw EDatabaseError("AT: Missing TableName property"); });
   application.Guard([] { throw std::runtime_error("disk full"); });
   application.Guard([] { throw Exception("Oprit!"); });
-  EXPECT_EQ(ui.Boxes,
-            (std::vector<TShownBox>{{"error", "lumbra", "AT: Missing TableName property."},
-                                    {"error", "lumbra", "disk full."},
-                                    {"error", "lumbra", "Oprit!"}}));
+  application.Guard([] { throw std::bad_alloc(); });
+  EXPECT_EQ(ui.Boxes, (std::vector<TShownBox>{
+                          {"error", "lumbra", "AT: Missing TableName property."},
+                          {"error", "lumbra", "disk full."},
+                          {"error", "lumbra", "Oprit!"},
+                          {"error", "lumbra", "Nu este destula memorie pentru aceasta comanda."}}));
 }
 
 TEST(ErrorRouting, ApplicationErrorBoxNamesTheErrorsClass) {
