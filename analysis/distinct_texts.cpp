@@ -1,7 +1,11 @@
 #include "analysis/distinct_texts.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace lumbra {
 
@@ -10,9 +14,11 @@ namespace {
 // The arena's blocks start small and double up to kBlockSize, and so does
 // the first chunk of entries: a column with few texts costs little, so that
 // a table of thousands of columns does not take a megabyte for each.
-constexpr size_t kFirstBlockSize = 4 << 10;
-constexpr size_t kBlockSize = 1 << 20;
+constexpr uint32_t kFirstBlockSize = 4 << 10;
+constexpr uint32_t kBlockSize = 1 << 20;
+constexpr size_t kGrowingBlocks = 8;  // 4 KiB to 512 KiB; then kBlockSize each
 constexpr uint32_t kFirstChunkEntries = 64;
+constexpr uint32_t kChunkEntries = 1 << 16;
 constexpr size_t kSmallSize = 64;  // slots of a new index
 constexpr size_t kGatherTexts = 512;
 constexpr size_t kGatherBytes = 64 << 10;
@@ -45,95 +51,270 @@ int32_t Incremented(int32_t count) {
   return static_cast<int32_t>(static_cast<uint32_t>(count) + 1u);
 }
 
+// Texts copied into blocks that never move, each named by a 32-bit place:
+// with millions of distinct texts in every column of a table, a place where
+// a pointer and a length would be saves a quarter of the counter's memory.
+// The blocks lie one after the other in one range of places; a text stands
+// in one block, after its length written seven bits a byte. Texts beyond the
+// range, and texts longer than a block, are kept apart and named by number.
+class TArena {
+ public:
+  using TPlace = uint32_t;
+
+  TPlace Store(std::string_view text) {
+    const size_t length = LengthBytes(text.size()) + text.size();
+    if (length > kBlockSize) return StoreApart(text);
+    size_t block = BlockOf(FNext);
+    if (FNext + length > End(block)) {
+      // The rest of this block stays unused, and so do blocks too small.
+      do {
+        ++block;
+      } while (Size(block) < length);
+      FNext = Start(block);
+    }
+    if (FNext + length > kApart) return StoreApart(text);
+    if (block >= FBlocks.size()) FBlocks.resize(block + 1);
+    // Written before it is read: no need to clear it.
+    if (!FBlocks[block]) FBlocks[block] = std::make_unique_for_overwrite<char[]>(Size(block));
+    char* stored = FBlocks[block].get() + (FNext - Start(block));
+    size_t size = text.size();
+    for (; size >= 0x80; size >>= 7)
+      *stored++ = static_cast<char>(0x80 | (size & 0x7F));
+    *stored++ = static_cast<char>(size);
+    std::memcpy(stored, text.data(), text.size());
+    const TPlace place = static_cast<TPlace>(FNext);
+    FNext += length;
+    return place;
+  }
+
+  std::string_view View(TPlace place) const {
+    if (place >= kApart) {
+      const TApart& apart = FApart[place - kApart];
+      return {apart.Text.get(), apart.Size};
+    }
+    const char* stored = Address(place);
+    size_t size = 0;
+    for (unsigned shift = 0;; shift += 7) {
+      const auto byte = static_cast<unsigned char>(*stored++);
+      size |= static_cast<size_t>(byte & 0x7F) << shift;
+      if (byte < 0x80) break;
+    }
+    return {stored, size};
+  }
+
+  // Asks the processor to fetch the text at place.
+  void Prefetch(TPlace place) const {
+    if (place < kApart) __builtin_prefetch(Address(place));
+  }
+
+  // Keeps the blocks, for the next column.
+  void Clear() {
+    FNext = 0;
+    FApart.clear();
+  }
+
+ private:
+  static constexpr uint64_t kApart = uint64_t{1} << 31;
+  static constexpr uint64_t kGrownStart = uint64_t{kFirstBlockSize} * ((1u << kGrowingBlocks) - 1);
+
+  struct TApart {
+    std::unique_ptr<char[]> Text;
+    size_t Size;
+  };
+
+  static size_t LengthBytes(size_t size) {
+    size_t bytes = 1;
+    for (; size >= 0x80; size >>= 7)
+      ++bytes;
+    return bytes;
+  }
+  static uint64_t Start(size_t block) {
+    if (block < kGrowingBlocks) return uint64_t{kFirstBlockSize} * ((uint64_t{1} << block) - 1);
+    return kGrownStart + (block - kGrowingBlocks) * uint64_t{kBlockSize};
+  }
+  static uint64_t Size(size_t block) {
+    return block < kGrowingBlocks ? uint64_t{kFirstBlockSize} << block : kBlockSize;
+  }
+  static uint64_t End(size_t block) { return Start(block) + Size(block); }
+  static size_t BlockOf(uint64_t place) {
+    if (place < kGrownStart)
+      return static_cast<size_t>(std::bit_width((place / kFirstBlockSize) + 1) - 1);
+    return kGrowingBlocks + static_cast<size_t>((place - kGrownStart) / kBlockSize);
+  }
+
+  const char* Address(TPlace place) const {
+    const size_t block = BlockOf(place);
+    return FBlocks[block].get() + (place - Start(block));
+  }
+
+  TPlace StoreApart(std::string_view text) {
+    auto copy = std::make_unique_for_overwrite<char[]>(text.size());
+    std::memcpy(copy.get(), text.data(), text.size());
+    FApart.push_back(TApart{std::move(copy), text.size()});
+    return static_cast<TPlace>(kApart + FApart.size() - 1);
+  }
+
+  std::vector<std::unique_ptr<char[]>> FBlocks;  // by number; null until used
+  std::vector<TApart> FApart;
+  uint64_t FNext = 0;  // where the next text goes
+};
+
+// Open addressing over 32-bit hashes; what a slot refers to, and how its text
+// is compared, is the caller's.
+class TIndex {
+ public:
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  // The first slot's reference, for hash, that same accepts; kNone if none.
+  template <class Same>
+  uint32_t Find(uint32_t hash, Same same) const {
+    if (FSlots.empty()) return kNone;
+    for (size_t i = Home(hash);; i = After(i)) {
+      const TSlot& slot = FSlots[i];
+      if (slot.Reference == kNone) return kNone;
+      if (slot.Hash == hash && same(slot.Reference)) return slot.Reference;
+    }
+  }
+  // Asks the processor to fetch the slot where a look-up of hash starts.
+  void Prefetch(uint32_t hash) const {
+    if (!FSlots.empty()) __builtin_prefetch(&FSlots[Home(hash)]);
+  }
+  // The reference in that slot when its hash is hash, else kNone: a cheap
+  // guess at what Find will give, for fetching ahead.
+  uint32_t Peek(uint32_t hash) const {
+    if (FSlots.empty()) return kNone;
+    const TSlot& slot = FSlots[Home(hash)];
+    return slot.Hash == hash ? slot.Reference : kNone;
+  }
+  // Requires that Find gave kNone.
+  void Insert(uint32_t hash, uint32_t reference) {
+    // At most three quarters full: probes stay short (a run of slots shares
+    // a cache line). Growing by half leaves it half full, where doubling
+    // would leave it three eighths full and the columns of millions of
+    // distinct texts with a third more slots.
+    if (4 * (FUsed + 1) > 3 * FSlots.size()) Grow();
+    Place(TSlot{hash, reference});
+    ++FUsed;
+  }
+  // Back to a small table, keeping the memory: a large table left over from
+  // a large column would spread a small column's few texts over many pages.
+  void Clear() {
+    FSlots.assign(std::min(FSlots.size(), kSmallSize), TSlot{});
+    FUsed = 0;
+  }
+
+ private:
+  struct TSlot {
+    uint32_t Hash = 0;
+    uint32_t Reference = kNone;
+  };
+
+  // Where a look-up of hash starts: the hash scaled to the table, so that
+  // slots stay in hash order and growing copies them in one sweep.
+  size_t Home(uint32_t hash) const {
+    return static_cast<size_t>((static_cast<uint64_t>(hash) * FSlots.size()) >> 32);
+  }
+  size_t After(size_t i) const { return i + 1 == FSlots.size() ? 0 : i + 1; }
+  void Place(TSlot slot) {
+    size_t i = Home(slot.Hash);
+    while (FSlots[i].Reference != kNone)
+      i = After(i);
+    FSlots[i] = slot;
+  }
+  void Grow() {
+    // The old table is let go at once: the counters of every column live
+    // together, and a spare table each would add half again to their
+    // indexes.
+    std::vector<TSlot> old(std::max(kSmallSize, FSlots.size() + FSlots.size() / 2));
+    FSlots.swap(old);
+    // Slots stand in the order of their hashes, so this writes the new table
+    // from start to end instead of all over it.
+    for (const TSlot& slot : old) {
+      if (slot.Reference != kNone) Place(slot);
+    }
+  }
+
+  std::vector<TSlot> FSlots;
+  size_t FUsed = 0;
+};
+
 }  // namespace
 
-std::string_view TDistinctTexts::TArena::Store(std::string_view text) {
-  if (FBlock < FBlocks.size() && FUsed + text.size() > FSizes[FBlock]) {
-    ++FBlock;
-    FUsed = 0;
+class TDistinctTexts::TCounter {
+ public:
+  explicit TCounter(const TCollation& collation);
+  void Add(std::string_view text);
+  int32_t Count();
+  std::vector<TRepeated> Repeated();
+  void Clear();
+
+ private:
+  using TPlace = TArena::TPlace;
+  // A distinct text: the spelling met first, and its count.
+  struct TEntry {
+    TPlace Text;
+    int32_t Count;
+  };
+  // A spelling looked up as it is, and the entry it counts for.
+  struct TSpelling {
+    TPlace Text;
+    uint32_t Entry;
+  };
+
+  static constexpr size_t kNotPlain = SIZE_MAX;
+  // Writes the lower-case form of text to folded, which has room for text:
+  // plain bytes in lower case, plain wide characters by their stand-ins
+  // (TCollation::WideStandIns), never longer than text. Returns its length,
+  // or kNotPlain when text is not plain; folded then holds no meaning.
+  size_t Fold(std::string_view text, char* folded) const;
+  // Whether a stored plain text has the lower-case form folded.
+  bool FoldsTo(std::string_view stored, std::string_view folded);
+  // Counts the gathered texts.
+  void CountGathered();
+  void CountOne(std::string_view text, std::string_view folded, bool plain, uint32_t hash);
+  TEntry& Entry(uint32_t entry) {
+    return FEntryChunks[entry / kChunkEntries][entry % kChunkEntries];
   }
-  // Reuse a kept block only when the text fits it.
-  while (FBlock < FBlocks.size() && text.size() > FSizes[FBlock])
-    ++FBlock;
-  if (FBlock == FBlocks.size()) {
-    const size_t size = std::max(
-        std::min(kBlockSize, kFirstBlockSize << std::min<size_t>(FBlocks.size(), 8)), text.size());
-    // Written before it is read: no need to clear it.
-    FBlocks.push_back(std::make_unique_for_overwrite<char[]>(size));
-    FSizes.push_back(size);
-    FUsed = 0;
-  }
-  char* stored = FBlocks[FBlock].get() + FUsed;
-  std::memcpy(stored, text.data(), text.size());
-  FUsed += text.size();
-  return {stored, text.size()};
-}
+  std::string_view TextOf(uint32_t entry) { return FArena.View(Entry(entry).Text); }
+  uint32_t NewEntry(TPlace stored);
+  void CountAt(uint32_t entry);
+  // The entry of a stored text, found or made by its sort key, and counted.
+  uint32_t EntryByKey(TPlace stored);
+  // From the first text that is not plain on, every entry has a sort key.
+  void KeyEveryEntry();
 
-void TDistinctTexts::TArena::Clear() {
-  FBlock = 0;
-  FUsed = 0;
-}
+  const TCollation& FCollation;
+  const TCollation::TWideStandIns& FWideStandIns;
 
-size_t TDistinctTexts::TIndex::Home(uint32_t hash) const {
-  return static_cast<size_t>((static_cast<uint64_t>(hash) * FSlots.size()) >> 32);
-}
+  // Plain bytes to their lower case; 0 for every byte that is not plain.
+  std::array<char, 256> FFold{};
+  // Whether every printable ASCII character is plain, so that eight bytes at
+  // a time can be checked and lower-cased.
+  bool FPrintablePlain = false;
+  // The texts gathered, their lower-case forms (a 0 byte where not plain)
+  // and where each ends.
+  std::string FGathered;
+  std::string FGatheredFolded;
+  std::string FScratch;  // a stored text's lower-case form, to compare
+  std::vector<uint32_t> FGatheredEnds;
+  TArena FArena;
+  // Entries are kept in chunks that never move: a growing array would leave
+  // the pages of its earlier copies behind.
+  std::vector<std::unique_ptr<TEntry[]>> FEntryChunks;
+  uint32_t FFirstChunkEntries = 0;  // room in the first chunk, which grows
+  uint32_t FEntryCount = 0;
+  std::vector<TPlace> FKeys;  // per entry, once keyed
+  std::vector<TSpelling> FSpellings;
+  // Entries whose first spelling is plain, by its lower-case form.
+  TIndex FByFolded;
+  // Every other spelling met, as it is: FSpellings.
+  TIndex FBySpelling;
+  // Entries by sort key, once keyed.
+  TIndex FByKey;
+  bool FKeyed = false;
+};
 
-template <class Same>
-uint32_t TDistinctTexts::TIndex::Find(uint32_t hash, Same same) const {
-  if (FSlots.empty()) return kNone;
-  const size_t mask = FSlots.size() - 1;
-  for (size_t i = Home(hash);; i = (i + 1) & mask) {
-    const TSlot& slot = FSlots[i];
-    if (slot.Reference == kNone) return kNone;
-    if (slot.Hash == hash && same(slot.Reference)) return slot.Reference;
-  }
-}
-
-void TDistinctTexts::TIndex::Prefetch(uint32_t hash) const {
-  if (!FSlots.empty()) __builtin_prefetch(&FSlots[Home(hash)]);
-}
-
-uint32_t TDistinctTexts::TIndex::Peek(uint32_t hash) const {
-  if (FSlots.empty()) return kNone;
-  const TSlot& slot = FSlots[Home(hash)];
-  return slot.Hash == hash ? slot.Reference : kNone;
-}
-
-void TDistinctTexts::TIndex::Insert(uint32_t hash, uint32_t reference) {
-  // At most three quarters full: probes stay short (a run of slots shares a
-  // cache line), and a column of millions of distinct texts does not take
-  // twice the slots that half full would leave it.
-  if (4 * (FUsed + 1) > 3 * FSlots.size()) Grow();
-  Place(TSlot{hash, reference});
-  ++FUsed;
-}
-
-void TDistinctTexts::TIndex::Place(TSlot slot) {
-  const size_t mask = FSlots.size() - 1;
-  size_t i = Home(slot.Hash);
-  while (FSlots[i].Reference != kNone)
-    i = (i + 1) & mask;
-  FSlots[i] = slot;
-}
-
-void TDistinctTexts::TIndex::Grow() {
-  // The old table is let go at once: the counters of every column live
-  // together, and a spare table each would add half again to their indexes.
-  std::vector<TSlot> old(std::max(kSmallSize, 2 * FSlots.size()));
-  FSlots.swap(old);
-  // Slots stand in the order of their hashes, so this writes the new table
-  // from start to end instead of all over it.
-  for (const TSlot& slot : old) {
-    if (slot.Reference != kNone) Place(slot);
-  }
-}
-
-void TDistinctTexts::TIndex::Clear() {
-  FSlots.assign(std::min(FSlots.size(), kSmallSize), TSlot{});
-  FUsed = 0;
-}
-
-TDistinctTexts::TDistinctTexts(const TCollation& collation)
+TDistinctTexts::TCounter::TCounter(const TCollation& collation)
     : FCollation(collation), FWideStandIns(collation.WideStandIns()) {
   FPrintablePlain = true;
   for (int c = 1; c < 128; ++c) {
@@ -144,7 +325,7 @@ TDistinctTexts::TDistinctTexts(const TCollation& collation)
   }
 }
 
-size_t TDistinctTexts::Fold(std::string_view text, char* folded) const {
+size_t TDistinctTexts::TCounter::Fold(std::string_view text, char* folded) const {
   size_t i = 0;
   size_t o = 0;
   while (i < text.size()) {
@@ -198,13 +379,13 @@ size_t TDistinctTexts::Fold(std::string_view text, char* folded) const {
   return o;
 }
 
-bool TDistinctTexts::FoldsTo(std::string_view stored, std::string_view folded) {
+bool TDistinctTexts::TCounter::FoldsTo(std::string_view stored, std::string_view folded) {
   FScratch.resize(stored.size());
   return Fold(stored, FScratch.data()) == folded.size() &&
          std::memcmp(FScratch.data(), folded.data(), folded.size()) == 0;
 }
 
-void TDistinctTexts::Clear() {
+void TDistinctTexts::TCounter::Clear() {
   FGathered.clear();
   FGatheredFolded.clear();
   FGatheredEnds.clear();
@@ -218,18 +399,18 @@ void TDistinctTexts::Clear() {
   FKeyed = false;
 }
 
-void TDistinctTexts::Add(std::string_view text) {
+void TDistinctTexts::TCounter::Add(std::string_view text) {
   FGathered.append(text);
   FGatheredEnds.push_back(static_cast<uint32_t>(FGathered.size()));
   if (FGatheredEnds.size() == kGatherTexts || FGathered.size() >= kGatherBytes) CountGathered();
 }
 
-int32_t TDistinctTexts::Count() {
+int32_t TDistinctTexts::TCounter::Count() {
   CountGathered();
   return static_cast<int32_t>(FEntryCount);
 }
 
-void TDistinctTexts::CountGathered() {
+void TDistinctTexts::TCounter::CountGathered() {
   const size_t count = FGatheredEnds.size();
   FGatheredFolded.resize(FGathered.size());
   std::vector<uint32_t> hashes(count);
@@ -251,10 +432,16 @@ void TDistinctTexts::CountGathered() {
       (folds[ahead] != kNotPlain ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
     }
     // Half as far ahead the slot has arrived: the entry it names is fetched
-    // too, as a text met before is compared with it.
+    // too, and half as far again the entry's text, as a text met before is
+    // compared with it.
     if (const size_t ahead = t + kPrefetchDistance; ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
       if (entry != TIndex::kNone) __builtin_prefetch(&Entry(entry));
+    }
+    if (const size_t ahead = t + kPrefetchDistance / 2;
+        ahead < count && folds[ahead] != kNotPlain) {
+      const uint32_t entry = FByFolded.Peek(hashes[ahead]);
+      if (entry != TIndex::kNone) FArena.Prefetch(Entry(entry).Text);
     }
     const size_t end = FGatheredEnds[t];
     const bool plain = folds[t] != kNotPlain;
@@ -267,12 +454,12 @@ void TDistinctTexts::CountGathered() {
   FGatheredEnds.clear();
 }
 
-void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bool plain,
-                              uint32_t hash) {
+void TDistinctTexts::TCounter::CountOne(std::string_view text, std::string_view folded, bool plain,
+                                        uint32_t hash) {
   if (plain) {
     // The same spelling is the usual find; another one is folded to tell.
     const uint32_t known = FByFolded.Find(hash, [this, text, folded](uint32_t entry) {
-      const std::string_view stored = Entry(entry).View();
+      const std::string_view stored = TextOf(entry);
       return stored == text || FoldsTo(stored, folded);
     });
     if (known != TIndex::kNone) {
@@ -288,14 +475,15 @@ void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bo
   // not plain, such as one with a ligature: only the sort key tells, and the
   // spelling is then remembered as it is.
   const uint32_t spellingHash = plain ? Hash(text) : hash;
-  const uint32_t known = FBySpelling.Find(
-      spellingHash, [this, text](uint32_t spelling) { return FSpellings[spelling].Text == text; });
+  const uint32_t known = FBySpelling.Find(spellingHash, [this, text](uint32_t spelling) {
+    return FArena.View(FSpellings[spelling].Text) == text;
+  });
   if (known != TIndex::kNone) {
     CountAt(FSpellings[known].Entry);
     return;
   }
   KeyEveryEntry();
-  const std::string_view stored = FArena.Store(text);
+  const TPlace stored = FArena.Store(text);
   const uint32_t entries = FEntryCount;
   const uint32_t entry = EntryByKey(stored);
   if (plain && FEntryCount > entries) {
@@ -306,7 +494,7 @@ void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bo
   }
 }
 
-uint32_t TDistinctTexts::NewEntry(std::string_view stored) {
+uint32_t TDistinctTexts::TCounter::NewEntry(TPlace stored) {
   if (FEntryChunks.empty()) {
     FEntryChunks.push_back(std::make_unique_for_overwrite<TEntry[]>(kFirstChunkEntries));
     FFirstChunkEntries = kFirstChunkEntries;
@@ -320,19 +508,19 @@ uint32_t TDistinctTexts::NewEntry(std::string_view stored) {
     FEntryChunks[0] = std::move(grown);
     FFirstChunkEntries = size;
   }
-  Entry(FEntryCount) = TEntry{stored.data(), static_cast<uint32_t>(stored.size()), 1};
+  Entry(FEntryCount) = TEntry{stored, 1};
   return FEntryCount++;
 }
 
-void TDistinctTexts::CountAt(uint32_t entry) {
+void TDistinctTexts::TCounter::CountAt(uint32_t entry) {
   Entry(entry).Count = Incremented(Entry(entry).Count);
 }
 
-uint32_t TDistinctTexts::EntryByKey(std::string_view stored) {
-  const std::string key = FCollation.SortKey(stored);
+uint32_t TDistinctTexts::TCounter::EntryByKey(TPlace stored) {
+  const std::string key = FCollation.SortKey(FArena.View(stored));
   const uint32_t hash = Hash(key);
   const uint32_t known =
-      FByKey.Find(hash, [this, &key](uint32_t entry) { return FKeys[entry] == key; });
+      FByKey.Find(hash, [this, &key](uint32_t entry) { return FArena.View(FKeys[entry]) == key; });
   if (known != TIndex::kNone) {
     CountAt(known);
     return known;
@@ -343,30 +531,51 @@ uint32_t TDistinctTexts::EntryByKey(std::string_view stored) {
   return entry;
 }
 
-void TDistinctTexts::KeyEveryEntry() {
+void TDistinctTexts::TCounter::KeyEveryEntry() {
   if (FKeyed) return;
   FKeyed = true;
   for (uint32_t entry = 0; entry < FEntryCount; ++entry) {
-    FKeys.push_back(FArena.Store(FCollation.SortKey(Entry(entry).View())));
-    FByKey.Insert(Hash(FKeys.back()), entry);
+    FKeys.push_back(FArena.Store(FCollation.SortKey(TextOf(entry))));
+    FByKey.Insert(Hash(FArena.View(FKeys.back())), entry);
   }
 }
 
-std::vector<TDistinctTexts::TRepeated> TDistinctTexts::Repeated() {
+std::vector<TDistinctTexts::TRepeated> TDistinctTexts::TCounter::Repeated() {
   CountGathered();
-  std::vector<std::pair<std::string, const TEntry*>> keyed;
+  std::vector<std::pair<std::string, uint32_t>> keyed;
   for (uint32_t entry = 0; entry < FEntryCount; ++entry) {
-    const TEntry& e = Entry(entry);
-    if (e.Count <= 1) continue;
-    keyed.emplace_back(FKeyed ? std::string(FKeys[entry]) : FCollation.SortKey(e.View()), &e);
+    if (Entry(entry).Count <= 1) continue;
+    keyed.emplace_back(
+        FKeyed ? std::string(FArena.View(FKeys[entry])) : FCollation.SortKey(TextOf(entry)), entry);
   }
   // Sort keys compare as unsigned bytes, as std::string does.
   std::sort(keyed.begin(), keyed.end());
   std::vector<TRepeated> repeated;
   repeated.reserve(keyed.size());
   for (const auto& [key, entry] : keyed)
-    repeated.push_back(TRepeated{entry->View(), entry->Count});
+    repeated.push_back(TRepeated{TextOf(entry), Entry(entry).Count});
   return repeated;
+}
+
+TDistinctTexts::TDistinctTexts(const TCollation& collation)
+    : FCounter(std::make_unique<TCounter>(collation)) {}
+
+TDistinctTexts::~TDistinctTexts() = default;
+
+void TDistinctTexts::Add(std::string_view text) {
+  FCounter->Add(text);
+}
+
+int32_t TDistinctTexts::Count() {
+  return FCounter->Count();
+}
+
+std::vector<TDistinctTexts::TRepeated> TDistinctTexts::Repeated() {
+  return FCounter->Repeated();
+}
+
+void TDistinctTexts::Clear() {
+  FCounter->Clear();
 }
 
 }  // namespace lumbra

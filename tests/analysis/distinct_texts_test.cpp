@@ -135,6 +135,32 @@ TEST(DistinctTextsTest, ClearForgetsEveryText) {
   EXPECT_EQ(Repeated(distinct), (std::vector<TCounted>{{"b", 2}}));
 }
 
+TEST(DistinctTextsTest, TextsOfEveryLengthKeepTheirBytes) {
+  // Lengths across the length bytes' steps, across the blocks, and beyond a
+  // block, which are kept apart; a byte that tells texts apart at each end.
+  const TCollation collation("");
+  TListCount list(collation);
+  std::vector<std::string> texts;
+  std::mt19937 random(7);
+  for (const size_t length :
+       {size_t{0}, size_t{1}, size_t{127}, size_t{128}, size_t{16383}, size_t{16384},
+        size_t{70'000}, size_t{(1 << 20) - 2}, size_t{(1 << 20) + 5}}) {
+    for (int copy = 0; copy < 3; ++copy) {
+      texts.emplace_back(length, 'x');
+      if (length > 0) texts.back().front() = texts.back().back() = "ab"[random() % 2];
+      list.Add(texts.back());
+    }
+  }
+  TDistinctTexts distinct(collation);
+  for (int round = 0; round < 2; ++round) {
+    distinct.Clear();
+    for (const std::string& text : texts)
+      distinct.Add(text);
+    EXPECT_EQ(distinct.Count(), list.List.Count());
+    EXPECT_EQ(Repeated(distinct), list.Repeated());
+  }
+}
+
 // Random texts from pieces chosen to meet every path: plain ASCII in both
 // cases, characters some locales contract (ch, aa, cs, l with a middle dot)
 // or ignore (punctuation in Thai), letters with diacritics precomposed and
