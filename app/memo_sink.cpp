@@ -1,9 +1,11 @@
 #include "app/memo_sink.h"
 
 #include <QPlainTextEdit>
-#include <QScopeGuard>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <memory>
 
 #include "base/progress.h"
 
@@ -32,29 +34,46 @@ void TMemoLineSink::Append(const std::string& text) {
 }
 
 void TMemoLineSink::Assign(const TStringList& lines) {
-  QString text;
+  // The report is written into a document of its own, saying how far between
+  // its blocks, so the window repaints and the user may stop it; only the
+  // finished document takes the memo's place, which leaves the memo as it
+  // was when the command stops on the way. A block of its own for every line
+  // would cost the document more than the whole report took to make (a
+  // large report has a million lines): the lines go in blocks of
+  // kLinesPerBlock, broken inside a block by line separators, which show,
+  // wrap and copy as line breaks. The last break stays a block's, so the
+  // caret stands on an empty last line.
+  const QPointer<QTextDocument> shown = FMemo.document();
+  auto document = std::make_unique<QTextDocument>();
+  document->setDefaultFont(shown->defaultFont());
+  document->setDefaultTextOption(shown->defaultTextOption());
+  document->setDocumentMargin(shown->documentMargin());
+  document->setUndoRedoEnabled(false);
+  QTextCursor cursor(document.get());
+  QString block;
   for (int32_t i = 0; i < lines.Count(); ++i) {
-    // The memo is not touched yet: a command stopped here leaves it as it was.
-    if (i % kLinesPerBlock == 0) ReportProgress(1, 1);
-    text += LineText(lines.TextAt(i));
-    text += '\n';
-  }
-  // A block of its own for every line would cost the document more than the
-  // whole report took to make (a large report has hundreds of thousands of
-  // lines): the lines go in blocks of kLinesPerBlock, broken inside a block
-  // by line separators, which show, wrap and copy as line breaks. The last
-  // break stays a block's, so the caret stands on an empty last line.
-  int inBlock = 0;
-  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] == '\n' && ++inBlock < kLinesPerBlock) {
-      text[i] = QChar::LineSeparator;
-    } else if (text[i] == '\n') {
-      inBlock = 0;
+    QString line = LineText(lines.TextAt(i));
+    line.replace('\n', QChar::LineSeparator);
+    block += line;
+    if ((i + 1) % kLinesPerBlock != 0 && i + 1 < lines.Count()) {
+      block += QChar::LineSeparator;
+      continue;
     }
+    cursor.insertText(block);
+    cursor.insertBlock();
+    block.clear();
+    ReportProgress(1, 1);
   }
-  FMemo.setUpdatesEnabled(false);
-  const auto enableUpdates = qScopeGuard([this] { FMemo.setUpdatesEnabled(true); });
-  FMemo.setPlainText(text);
+  document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+  document->setParent(&FMemo);
+  FMemo.setDocument(document.release());
+  // The memo's first document is its own; the reports' are the memo's
+  // children, let go when the next one comes.
+  if (shown != nullptr && shown->parent() == &FMemo) {
+    delete shown.data();
+  } else if (shown != nullptr) {
+    shown->clear();
+  }
 }
 
 }  // namespace lumbra
