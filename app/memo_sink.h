@@ -18,9 +18,10 @@ class TMemoLineSink final : public ILineSink {
   void Clear() override;
   // Starts a new line first when the memo's last line has text the user typed.
   void Append(const std::string& text) override;
-  // The memo is not redrawn until every line is in. Lines are kept a
-  // kLinesPerBlock to a text block; the memo's plain text and what is copied
-  // from it have a line feed after every line.
+  // The memo shows what it showed until every line is in, and keeps it when
+  // the command stops on the way. Lines are kept a kLinesPerBlock to a text
+  // block; the memo's plain text and what is copied from it have a line feed
+  // after every line.
   void Assign(const TStringList& lines) override;
   static constexpr int kLinesPerBlock = 64;
 
