@@ -11,6 +11,10 @@
 
 namespace lumbra {
 
+// Records a walk reads between two reports of how far it is: a few
+// milliseconds' work on the largest records.
+inline constexpr uint32_t kProgressRecords = 4096;
+
 class IProgress {
  public:
   virtual ~IProgress() = default;

@@ -1,11 +1,18 @@
 #include "dbf/cursor.h"
 
+#include "base/progress.h"
+
 namespace lumbra {
 
 bool TDbfCursor::Reaches(uint32_t position) {
+  return Scan(position, false);
+}
+
+bool TDbfCursor::Scan(uint32_t position, bool sayHowFar) {
   if (FOrder) return position < FOrder->size();
   const uint32_t total = FTable.RecordCount();
   while (FLive <= position && FScanned < total) {
+    if (sayHowFar && FScanned % kProgressRecords == 0) ReportProgress(FScanned, total);
     if (TDbfTable::IsDeleted(FTable.RecordAt(FScanned))) {
       FDeleted.push_back(FScanned);
     } else {
@@ -18,7 +25,13 @@ bool TDbfCursor::Reaches(uint32_t position) {
 
 uint32_t TDbfCursor::Count() {
   if (FOrder) return static_cast<uint32_t>(FOrder->size());
-  Reaches(UINT32_MAX);
+  Scan(UINT32_MAX, false);
+  return FLive;
+}
+
+uint32_t TDbfCursor::CountSayingHowFar() {
+  if (FOrder) return static_cast<uint32_t>(FOrder->size());
+  Scan(UINT32_MAX, true);
   return FLive;
 }
 
@@ -68,6 +81,7 @@ std::vector<uint32_t> TDbfCursor::TakeOrder() {
     // Positions map to records in ascending order: walk both together.
     size_t deleted = 0;
     for (uint32_t index = 0; records.size() < count; ++index) {
+      if (index % kProgressRecords == 0) ReportProgress(records.size(), count);
       if (deleted < FDeleted.size() && FDeleted[deleted] == index) {
         ++deleted;
       } else {

@@ -24,6 +24,10 @@ class TDbfCursor {
   bool Reaches(uint32_t position);
   // Number of visible records; reads every deletion flag on the first call.
   uint32_t Count();
+  // Count, saying how far it has read (base/progress.h), for a command's
+  // own walk: reading a large table's flags takes a while. What a command
+  // runs after it stops, reopening the table, counts with Count.
+  uint32_t CountSayingHowFar();
   // The table's record index shown at position. Requires Reaches(position).
   uint32_t RecordAt(uint32_t position) const;
 
@@ -35,12 +39,17 @@ class TDbfCursor {
   void SetOrder(std::vector<uint32_t> records);
   // The visible records' indexes in order, leaving the cursor showing no
   // records until SetOrder or ClearOrder; without an explicit order, the
-  // live records in file order. Throws EDbfError when the file cannot be read.
+  // live records in file order, saying how far it has listed them. Throws
+  // EDbfError when the file cannot be read.
   std::vector<uint32_t> TakeOrder();
   // Back to the live records in file order.
   void ClearOrder() { FOrder.reset(); }
 
  private:
+  // Reads deletion flags until a visible record stands at position or the
+  // table ends; whether one does.
+  bool Scan(uint32_t position, bool sayHowFar);
+
   TDbfTable& FTable;
   uint32_t FScanned = 0;  // table records whose deletion flag has been read
   uint32_t FLive = 0;     // live records among them

@@ -576,13 +576,6 @@ bool TFilterExpression::CompareText(const TComparison& c, std::string_view text)
   return Satisfies(c.Operator, order);
 }
 
-namespace {
-
-// Records between two reports of how far the filter has got.
-constexpr uint32_t kProgressRecords = 4096;
-
-}  // namespace
-
 void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter) {
   TDbfTable& table = cursor.Table();
   if (!cursor.HasOrder()) {

@@ -17,8 +17,6 @@ namespace lumbra {
 
 namespace {
 
-// Steps of work between two reports of how far the sort has got.
-constexpr uint32_t kProgressRecords = 4096;
 // Pieces of the order std::sort takes whole between two reports.
 constexpr ptrdiff_t kSortPiece = 1 << 16;
 
@@ -44,13 +42,51 @@ void Trim(std::string_view text, size_t& begin, size_t& end) {
     --end;
 }
 
+// Sorts [first, last) by less, a strict order under which no two slots are
+// equal, as std::sort does, reporting how far it has got (done of total
+// slots in place) between pieces: the range is split around a median of
+// three until its pieces are small enough for std::sort to take them in a
+// few milliseconds. A count of comparisons would cost every comparison a
+// store; the splits cost what std::sort's own first passes would.
+template <class Less>
+void SortReporting(uint32_t* first, uint32_t* last, const Less& less, uint64_t& done,
+                   uint64_t total) {
+  // Past this many splits the input defeats the median of three: std::sort
+  // takes the rest whole.
+  auto splits = 2 * static_cast<int>(std::bit_width(static_cast<uint64_t>(last - first)));
+  while (last - first > kSortPiece && splits-- > 0) {
+    const uint32_t a = *first, b = first[(last - first) / 2], c = *(last - 1);
+    const uint32_t pivot = less(a, b) ? (less(b, c) ? b : (less(a, c) ? c : a))
+                                      : (less(a, c) ? a : (less(b, c) ? c : b));
+    // Three distinct slots: each side of the split gets at least one.
+    uint32_t* cut = std::partition(first, last, [&](uint32_t x) { return less(x, pivot); });
+    ReportProgress(done, total);
+    if (cut - first < last - cut) {
+      SortReporting(first, cut, less, done, total);
+      first = cut;
+    } else {
+      SortReporting(cut, last, less, done, total);
+      last = cut;
+    }
+  }
+  std::sort(first, last, less);
+  done += static_cast<uint64_t>(last - first);
+  ReportProgress(done, total);
+}
+
 // Ranks ids so that ranks follow before; ids that are neither before nor
 // after each other share a rank. Returns each id's rank, counting from 1.
 template <class Before>
 std::vector<uint32_t> DenseRanks(size_t count, Before before) {
   std::vector<uint32_t> ids(count);
   std::iota(ids.begin(), ids.end(), 0u);
-  std::sort(ids.begin(), ids.end(), before);
+  // Ids that tie keep their order, which makes the order strict; a column of
+  // millions of distinct values takes a while, said as the sort goes.
+  uint64_t done = 0;
+  SortReporting(
+      ids.data(), ids.data() + count,
+      [&before](uint32_t a, uint32_t b) { return before(a, b) || (!before(b, a) && a < b); }, done,
+      count);
   std::vector<uint32_t> ranks(count);
   uint32_t rank = 0;
   for (size_t i = 0; i < count; ++i) {
@@ -153,6 +189,7 @@ class TColumnKeys {
     }
     FMaxKey = ranks.empty() ? 0 : *std::max_element(ranks.begin(), ranks.end());
     for (uint32_t slot = 0; slot < slots; ++slot) {
+      if (slot % kProgressRecords == 0) ReportProgress(slot, slots);
       if (FSmall[slot] != 0) FSmall[slot] = ranks[FSmall[slot] - 1];
     }
   }
@@ -227,38 +264,6 @@ class TColumnKeys {
   TByteStrings FTexts;  // the decoded text of each distinct value, by its number
 };
 
-// Sorts [first, last) by less, a strict order under which no two slots are
-// equal, as std::sort does, reporting how far it has got (done of total
-// slots in place) between pieces: the range is split around a median of
-// three until its pieces are small enough for std::sort to take them in a
-// few milliseconds. A count of comparisons would cost every comparison a
-// store; the splits cost what std::sort's own first passes would.
-template <class Less>
-void SortReporting(uint32_t* first, uint32_t* last, const Less& less, uint64_t& done,
-                   uint64_t total) {
-  // Past this many splits the input defeats the median of three: std::sort
-  // takes the rest whole.
-  auto splits = 2 * static_cast<int>(std::bit_width(static_cast<uint64_t>(last - first)));
-  while (last - first > kSortPiece && splits-- > 0) {
-    const uint32_t a = *first, b = first[(last - first) / 2], c = *(last - 1);
-    const uint32_t pivot = less(a, b) ? (less(b, c) ? b : (less(a, c) ? c : a))
-                                      : (less(a, c) ? a : (less(b, c) ? c : b));
-    // Three distinct slots: each side of the split gets at least one.
-    uint32_t* cut = std::partition(first, last, [&](uint32_t x) { return less(x, pivot); });
-    ReportProgress(done, total);
-    if (cut - first < last - cut) {
-      SortReporting(first, cut, less, done, total);
-      first = cut;
-    } else {
-      SortReporting(cut, last, less, done, total);
-      last = cut;
-    }
-  }
-  std::sort(first, last, less);
-  done += static_cast<uint64_t>(last - first);
-  ReportProgress(done, total);
-}
-
 // Slots 0 to count - 1 in the order of columns; slots that tie on every
 // column keep their order.
 std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint32_t count) {
@@ -288,13 +293,17 @@ std::vector<uint32_t> OrderOfSlots(const std::vector<TColumnKeys>& columns, uint
     return first.Descending() ? maxKey - key : key;
   };
   std::vector<uint32_t> ends(maxKey + 2, 0);
-  for (uint32_t slot = 0; slot < count; ++slot)
+  for (uint32_t slot = 0; slot < count; ++slot) {
+    if (slot % kProgressRecords == 0) ReportProgress(done, count);
     ++ends[bucket(slot) + 1];
+  }
   for (size_t b = 1; b < ends.size(); ++b)
     ends[b] += ends[b - 1];
   // Each bucket's start moves to its end as it fills.
-  for (uint32_t slot = 0; slot < count; ++slot)
+  for (uint32_t slot = 0; slot < count; ++slot) {
+    if (slot % kProgressRecords == 0) ReportProgress(done, count);
     order[ends[bucket(slot)]++] = slot;
+  }
   if (columns.size() > 1) {
     uint32_t begin = 0;
     const auto less = before(1);
@@ -317,7 +326,7 @@ std::vector<uint32_t> SortedRecords(TDbfCursor& cursor, const std::vector<uint32
                                     const TCollation& collation) {
   TDbfTable& table = cursor.Table();
   const uint32_t count =
-      records != nullptr ? static_cast<uint32_t>(records->size()) : cursor.Count();
+      records != nullptr ? static_cast<uint32_t>(records->size()) : cursor.CountSayingHowFar();
   std::vector<TColumnKeys> columns;
   columns.reserve(keys.size());
   for (const TSortKey& key : keys)
@@ -348,8 +357,10 @@ std::vector<uint32_t> SortedRecords(TDbfCursor& cursor, const std::vector<uint32
   const std::vector<uint32_t> live =
       records != nullptr ? std::vector<uint32_t>() : cursor.TakeOrder();
   const std::vector<uint32_t>& slotRecords = records != nullptr ? *records : live;
-  for (uint32_t& slot : order)
-    slot = slotRecords[slot];
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i % kProgressRecords == 0) ReportProgress(i, count);
+    order[i] = slotRecords[order[i]];
+  }
   return order;
 }
 
