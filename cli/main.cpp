@@ -119,6 +119,11 @@ class TOpenFile {
                    "Null\n",
                    path.c_str());
     }
+    if (!table.LongFieldNamesProblem().empty()) {
+      std::fprintf(stderr,
+                   "lumbra-cli: warning: '%s' keeps the short field names of its header: %s\n",
+                   path.c_str(), table.LongFieldNamesProblem().c_str());
+    }
     if (table.IsTruncated()) {
       std::fprintf(stderr,
                    "lumbra-cli: warning: '%s' holds %s of the %s records its header counts\n",

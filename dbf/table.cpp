@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "dbf/container.h"
 #include "dbf/dbf_error.h"
 #include "dbf/table_files.h"
 #include "dbf/value_decoder.h"
@@ -49,8 +50,16 @@ std::unique_ptr<TDbfTable> TDbfTable::Open(const std::string& path,
   // The header tells whether a memo file belongs to the table.
   TDbfHeader header = ReadHeader(*file);
   TFoundMemo memo = OpenMemoFile(path, header);
-  return std::unique_ptr<TDbfTable>(new TDbfTable(std::move(file), std::move(header),
-                                                  std::move(memo.File), memo.Format, options));
+  TLongFieldNames longNames;
+  if (options.LongFieldNames) longNames = ReadLongFieldNames(RealPathOf(path), header, options);
+  std::unique_ptr<TDbfTable> table(new TDbfTable(std::move(file), std::move(header),
+                                                 std::move(memo.File), memo.Format, options));
+  table->FLongFieldNamesProblem = std::move(longNames.Problem);
+  size_t next = 0;
+  for (size_t i = 0; i < table->FFieldNames.size() && next < longNames.Names.size(); ++i) {
+    if (!table->FHeader.Fields[i].IsSystem()) table->FFieldNames[i] = longNames.Names[next++];
+  }
+  return table;
 }
 
 TDbfTable::TDbfTable(std::unique_ptr<IFileIo> file, std::unique_ptr<IFileIo> memo,

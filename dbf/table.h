@@ -21,6 +21,9 @@ struct TDbfOpenOptions {
   int DefaultCodePage = 1252;
   // When not 0, used instead of what the table says.
   int CodePageOverride = 0;
+  // Whether a Visual FoxPro table of a database, opened by path, takes the
+  // long field names its container keeps (dbf/container.h).
+  bool LongFieldNames = true;
 };
 
 class TDbfTable {
@@ -37,8 +40,12 @@ class TDbfTable {
   const std::string& Path() const { return FFile->Name(); }
   const TDbfHeader& Header() const { return FHeader; }
   const std::vector<TDbfField>& Fields() const { return FHeader.Fields; }
-  // Field names decoded to UTF-8, in descriptor order.
+  // Field names decoded to UTF-8, in descriptor order: for a Visual FoxPro
+  // table of a database, the names its container keeps.
   const std::vector<std::string>& FieldNames() const { return FFieldNames; }
+  // Why the header's names stand for a table whose backlink names a database
+  // container; empty when its names are used, or it names none.
+  const std::string& LongFieldNamesProblem() const { return FLongFieldNamesProblem; }
   const TCodePage& CodePage() const { return *FCodePage; }
 
   // Records in the file: the header's count, or fewer when the file holds
@@ -82,6 +89,7 @@ class TDbfTable {
   std::unique_ptr<IFileIo> FFile;
   std::unique_ptr<TMemoFile> FMemo;
   bool FMemoMissing = false;
+  std::string FLongFieldNamesProblem;
   TDbfHeader FHeader;
   std::vector<std::string> FFieldNames;
   std::unique_ptr<TCodePage> FCodePage;

@@ -12,18 +12,27 @@ namespace lumbra {
 
 namespace {
 
-// The reader's rule: the file name up to its last ".".
+std::optional<std::string> Beside(const std::string& realTable, const char* extension) {
+  return FindFileIgnoringCase(FolderOf(realTable), BaseNameOf(realTable) + extension);
+}
+
+}  // namespace
+
 std::string BaseNameOf(const std::string& path) {
   const std::string name = path.substr(FolderOf(path).size());
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-std::optional<std::string> Beside(const std::string& realTable, const char* extension) {
-  return FindFileIgnoringCase(FolderOf(realTable), BaseNameOf(realTable) + extension);
+std::optional<std::string> FindContainerFile(const std::string& realTable,
+                                             const TDbfHeader& header) {
+  // Written by Windows programs: either slash may part the folders.
+  const size_t slash = header.Backlink.find_last_of("\\/");
+  const std::string name =
+      slash == std::string::npos ? header.Backlink : header.Backlink.substr(slash + 1);
+  if (name.empty()) return std::nullopt;
+  return FindFileIgnoringCase(FolderOf(realTable), name);
 }
-
-}  // namespace
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');

@@ -28,6 +28,15 @@ struct TMemoFileName {
 // family of its own. Nothing when the table has no memo fields or no such file.
 std::optional<TMemoFileName> FindMemoFile(const std::string& realTable, const TDbfHeader& header);
 
+// The file name of path up to its last ".": the name a table goes by.
+std::string BaseNameOf(const std::string& path);
+
+// The database container a Visual FoxPro table's backlink names, beside the
+// table whose real path is realTable: the backlink's file name without its
+// folder part, letter case ignored. Nothing when there is no such file.
+std::optional<std::string> FindContainerFile(const std::string& realTable,
+                                             const TDbfHeader& header);
+
 enum class TIndexKind : uint8_t {
   None,
   Cdx,  // FoxPro / Visual FoxPro compound index
