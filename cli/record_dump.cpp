@@ -118,12 +118,12 @@ void DumpOnOneThread(TProviderRecordset& rs, const TRecordFormat& format) {
 }
 
 // A batch holds the values of up to this many values of whole records...
-constexpr size_t kBatchValues = 8192;
+constexpr size_t kBatchValues = 1024;
 // ...and stops taking records once their texts add up to this many bytes.
 constexpr size_t kBatchTextBytes = 256 << 10;
 // Batches in flight: the reading thread fills some while the writing one
 // writes the others.
-constexpr size_t kBatches = 4;
+constexpr size_t kBatches = 8;
 // A value's text buffer above this size is given back once its batch is
 // written, so that one long memo does not keep its room in every batch.
 constexpr size_t kKeptTextBytes = 64 << 10;

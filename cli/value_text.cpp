@@ -159,17 +159,24 @@ bool NeedsJsonEscape(unsigned char c) {
   return c < 0x20 || c == '"' || c == '\\';
 }
 
+// Whether any of the eight bytes in word is one JSON must escape: below
+// 0x20, a quote or a backslash.
+constexpr bool HasJsonEscape(uint64_t word) {
+  return ((word - kOnes * 0x20) & ~word & kHighs) != 0 || HasByte(word, '"') || HasByte(word, '\\');
+}
+
 // The position of the first byte from `from` on that JSON must escape, or
 // text's size. Most texts have none, and eight bytes at a time tell.
 size_t NextJsonEscape(std::string_view text, size_t from) {
   if constexpr (kShortcuts) {
     for (; from + 8 <= text.size(); from += 8) {
-      const uint64_t word = WordAt(text, from);
-      // A byte below 0x20, a quote or a backslash.
-      if (((word - kOnes * 0x20) & ~word & kHighs) != 0 || HasByte(word, '"') ||
-          HasByte(word, '\\')) {
-        break;
-      }
+      if (HasJsonEscape(WordAt(text, from))) break;
+    }
+    // When every whole word was clean, the last few bytes are in the word
+    // that ends the text, if it has one.
+    if (from < text.size() && from + 8 > text.size() && text.size() >= 8 &&
+        !HasJsonEscape(WordAt(text, text.size() - 8))) {
+      return text.size();
     }
   }
   while (from < text.size() && !NeedsJsonEscape(static_cast<unsigned char>(text[from])))
@@ -217,14 +224,20 @@ bool NeedsCsvQuotes(std::string_view text) {
   if constexpr (!kShortcuts) {
     return text.find_first_of(",\"\r\n") != std::string_view::npos;
   } else {
+    const auto hasQuoted = [](uint64_t word) {
+      return HasByte(word, ',') || HasByte(word, '"') || HasByte(word, '\r') || HasByte(word, '\n');
+    };
     size_t from = 0;
     for (; from + 8 <= text.size(); from += 8) {
-      const uint64_t word = WordAt(text, from);
-      if (HasByte(word, ',') || HasByte(word, '"') || HasByte(word, '\r') || HasByte(word, '\n')) {
-        break;
-      }
+      if (hasQuoted(WordAt(text, from))) break;
     }
-    // The last few bytes, or those of the word that holds one.
+    // When every whole word was clean, the last few bytes are in the word
+    // that ends the text, if it has one.
+    if (from < text.size() && from + 8 > text.size() && text.size() >= 8 &&
+        !hasQuoted(WordAt(text, text.size() - 8))) {
+      return false;
+    }
+    // The last few bytes of a short text, or those of the word that holds one.
     for (; from < text.size(); ++from) {
       const char c = text[from];
       if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
