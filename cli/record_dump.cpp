@@ -122,18 +122,23 @@ constexpr size_t kBatchValues = 1024;
 // ...and stops taking records once their texts add up to this many bytes.
 constexpr size_t kBatchTextBytes = 256 << 10;
 // Batches in flight: the reading thread fills some while the writing one
-// writes the others.
+// writes the others...
 constexpr size_t kBatches = 8;
+// ...and no more of them once their texts add up to this many bytes, so that
+// long memos wait to be read until those before them are written.
+constexpr size_t kTextBytesInFlight = 1 << 20;
 // A value's text buffer above this size is given back once its batch is
-// written, so that one long memo does not keep its room in every batch.
-constexpr size_t kKeptTextBytes = 64 << 10;
+// written: each slot's buffer would otherwise keep the room of the longest
+// text it ever held, and the batches' thousands of slots add up to megabytes.
+constexpr size_t kKeptTextBytes = 1 << 10;
 
 struct TBatch {
   std::vector<Variant> Values;  // record by record, each in column order
   size_t Records = 0;
+  size_t TextBytes = 0;  // of the records' values
 };
 
-size_t TextBytes(const Variant& v) {
+size_t TextBytesOf(const Variant& v) {
   switch (v.Type()) {
     case TVarType::varString:
     case TVarType::varUString:
@@ -145,7 +150,10 @@ size_t TextBytes(const Variant& v) {
 }
 
 // The batches passing between the reading thread and the writing one: empty
-// ones to fill, filled ones to write, in the order they were filled.
+// ones to fill, filled ones to write, in the order they were filled. A thread
+// that has to wait for the other one waits until half the batches are ready
+// for it (or the other one waits too), so that the two take turns a few
+// batches at a time rather than waking each other for every one.
 class TBatchQueue {
  public:
   explicit TBatchQueue(std::vector<TBatch>& batches) {
@@ -153,64 +161,90 @@ class TBatchQueue {
       FEmpty.push_back(&b);
   }
 
-  // An empty batch, or nullptr once writing has failed.
+  // An empty batch, or nullptr once writing has failed. While the batches
+  // being written hold many texts' bytes, it waits for them to be written.
   TBatch* TakeEmpty() {
     std::unique_lock lock(FMutex);
-    FChanged.wait(lock, [&] { return !FEmpty.empty() || FWriteError; });
+    if (!CanFill() && !FWriteError) {
+      FReaderWaiting = true;
+      WakeWaiting();
+      FReaderWakes.wait(lock, [&] { return ReaderMayGo(); });
+      FReaderWaiting = false;
+    }
     if (FWriteError) return nullptr;
     TBatch* batch = FEmpty.front();
     FEmpty.pop_front();
     return batch;
   }
   void PutFilled(TBatch* batch) {
-    {
-      const std::lock_guard lock(FMutex);
-      FFilled.push_back(batch);
-    }
-    FChanged.notify_all();
+    const std::lock_guard lock(FMutex);
+    FFilled.push_back(batch);
+    FTextBytesInFlight += batch->TextBytes;
+    WakeWaiting();
   }
   // No batch will be filled after those put.
   void FinishReading() {
-    {
-      const std::lock_guard lock(FMutex);
-      FReadingDone = true;
-    }
-    FChanged.notify_all();
+    const std::lock_guard lock(FMutex);
+    FReadingDone = true;
+    WakeWaiting();
   }
 
   // The next filled batch, or nullptr when reading is done and every batch
   // is written.
   TBatch* TakeFilled() {
     std::unique_lock lock(FMutex);
-    FChanged.wait(lock, [&] { return !FFilled.empty() || FReadingDone; });
+    if (FFilled.empty() && !FReadingDone) {
+      FWriterWaiting = true;
+      WakeWaiting();
+      FWriterWakes.wait(lock, [&] { return WriterMayGo(); });
+      FWriterWaiting = false;
+    }
     if (FFilled.empty()) return nullptr;
     TBatch* batch = FFilled.front();
     FFilled.pop_front();
     return batch;
   }
   void PutEmpty(TBatch* batch) {
-    {
-      const std::lock_guard lock(FMutex);
-      FEmpty.push_back(batch);
-    }
-    FChanged.notify_all();
+    const std::lock_guard lock(FMutex);
+    FEmpty.push_back(batch);
+    FTextBytesInFlight -= batch->TextBytes;
+    WakeWaiting();
   }
   void FailWriting(std::exception_ptr error) {
-    {
-      const std::lock_guard lock(FMutex);
-      FWriteError = std::move(error);
-    }
-    FChanged.notify_all();
+    const std::lock_guard lock(FMutex);
+    FWriteError = std::move(error);
+    WakeWaiting();
   }
   // Once the writing thread has ended.
   std::exception_ptr WriteError() const { return FWriteError; }
 
  private:
+  static constexpr size_t kHalf = kBatches / 2;
+
+  // The predicates and the wakes hold FMutex.
+  bool CanFill() const { return !FEmpty.empty() && FTextBytesInFlight < kTextBytesInFlight; }
+  bool ReaderMayGo() const {
+    return FWriteError || (CanFill() && (FEmpty.size() >= kHalf || FWriterWaiting));
+  }
+  bool WriterMayGo() const {
+    return FReadingDone || FFilled.size() >= kHalf || (FReaderWaiting && !FFilled.empty());
+  }
+  // Wakes a waiting thread whose wait is over, after any change of what the
+  // predicates read.
+  void WakeWaiting() {
+    if (FReaderWaiting && ReaderMayGo()) FReaderWakes.notify_one();
+    if (FWriterWaiting && WriterMayGo()) FWriterWakes.notify_one();
+  }
+
   std::mutex FMutex;
-  std::condition_variable FChanged;
+  std::condition_variable FReaderWakes;
+  std::condition_variable FWriterWakes;
   std::deque<TBatch*> FEmpty;
   std::deque<TBatch*> FFilled;
   bool FReadingDone = false;
+  bool FReaderWaiting = false;
+  bool FWriterWaiting = false;
+  size_t FTextBytesInFlight = 0;  // of the batches filled and not yet written
   std::exception_ptr FWriteError;
 };
 
@@ -245,12 +279,12 @@ void ReadBatches(TProviderRecordset& rs, TBatchQueue& queue, size_t columns) {
       batch = queue.TakeEmpty();
       if (batch == nullptr) return;
       batch->Records = 0;
-      size_t textBytes = 0;
-      while (!rs.Eof() && batch->Records < perBatch && textBytes < kBatchTextBytes) {
+      batch->TextBytes = 0;
+      while (!rs.Eof() && batch->Records < perBatch && batch->TextBytes < kBatchTextBytes) {
         Variant* values = batch->Values.data() + batch->Records * columns;
         for (size_t c = 0; c < columns; ++c) {
           rs.GetValue(c, values[c]);
-          textBytes += TextBytes(values[c]);
+          batch->TextBytes += TextBytesOf(values[c]);
         }
         ++batch->Records;
         rs.MoveNext();

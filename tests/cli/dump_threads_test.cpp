@@ -89,7 +89,8 @@ TEST_F(DumpThreadsTest, SameOutputOnEveryCorpusTable) {
 }
 
 // Enough records for many batches, texts that need quoting or escaping, Nulls,
-// and memos longer than a slice of output and than the room a batch keeps.
+// and memos longer than a slice of output and than the room a batch keeps,
+// close enough to hold up the reading until those before them are written.
 TEST_F(DumpThreadsTest, SameOutputOverManyBatchesAndLongMemos) {
   TTableShape spec;
   spec.Fields = {{"ID", 'I', 4},
@@ -98,7 +99,7 @@ TEST_F(DumpThreadsTest, SameOutputOverManyBatchesAndLongMemos) {
                  {"AT", 'T', 8},
                  {"NOTE", 'M', 4, 0, kFlagNullable}};
   for (int i = 0; i < 30000; ++i) {
-    const std::string memo = i % 5000 == 7 ? std::string(200000 + i, 'm') + "\"\n"
+    const std::string memo = i % 400 == 7 ? std::string(250000 + i, 'm') + "\"\n"
                                            : "n" + std::to_string(i) + (i % 7 == 0 ? ",\t\\" : "");
     spec.Rows.push_back({Int(i), i % 11 == 0 ? Null() : Text(i % 2 ? "a,\"b\"" : "plain"),
                          Dbl(i * 0.25), DateTime(2024, 1 + i % 12, 1 + i % 28, i % 24, 0, 0),
