@@ -83,8 +83,8 @@ class TRecordFormat {
   std::string FHeader;
 };
 
-// What went wrong writing is said; writing what was read before a read
-// failure must not hide that failure.
+// Writes the records read before a read failure. The command then says why
+// it stopped reading, and a failure to write them must not hide that.
 void WriteBeforeReadError(const std::string& out) {
   try {
     WriteOut(out);
@@ -117,7 +117,7 @@ void DumpOnOneThread(TProviderRecordset& rs, const TRecordFormat& format) {
   WriteOut(out);
 }
 
-// A batch holds the values of up to this many values of whole records...
+// A batch holds whole records, up to this many values...
 constexpr size_t kBatchValues = 1024;
 // ...and stops taking records once their texts add up to this many bytes.
 constexpr size_t kBatchTextBytes = 256 << 10;

@@ -45,7 +45,7 @@ void AppendCurrency(std::string& out, int64_t tenThousandths) {
   out.append(decimals, length);
 }
 
-// Writes value's last width digits, zero-padded, before to.
+// Writes the last width digits of value, zero-padded, at to; returns their end.
 char* PutDigits(char* to, int value, int width) {
   for (int i = width; i-- > 0; value /= 10)
     to[i] = static_cast<char>('0' + value % 10);
