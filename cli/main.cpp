@@ -484,7 +484,7 @@ const std::vector<TOptionHelp>& OptionHelps() {
        "                            \"Sort by..\" does, e.g. \"ORAS;SUMA DESC\""},
       {kThreadsOption,
        "--threads 1|2             JSON lines and CSV made on one thread or two (the\n"
-       "                            default when there is a second core); the same output"},
+       "                            default when a second core is free); the same output"},
       {kCodePageOption,
        "--codepage N              read the table's texts in code page N (437, 852, 1250,\n"
        "                            1252, 65001, ...) whatever its header says"},

@@ -1,6 +1,7 @@
 #include "cli/record_dump.h"
 
 #include <sched.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -308,7 +309,13 @@ int CoresToRunOn() {
 }  // namespace
 
 int DefaultDumpThreads() {
-  return CoresToRunOn() >= 2 ? 2 : 1;
+  const int cores = CoresToRunOn();
+  if (cores < 2) return 1;
+  // The second thread pays only with a core to itself: when the other cores
+  // are busy, the hand-overs between the threads cost more than it gains.
+  double load = 0;
+  if (::getloadavg(&load, 1) == 1 && load > cores - 1) return 1;
+  return 2;
 }
 
 void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names, bool csv,

@@ -8,8 +8,9 @@
 
 namespace lumbra {
 
-// How many threads a dump decodes and writes records on by default: two when
-// the machine has a second core to give, else one.
+// How many threads a dump reads and writes records on by default: two when
+// the program may run on more than one core and the load average leaves a
+// core free, else one.
 int DefaultDumpThreads();
 
 // Writes every record of rs from the first one on, as JSON lines or as CSV
