@@ -100,7 +100,7 @@ TEST_F(DumpThreadsTest, SameOutputOverManyBatchesAndLongMemos) {
                  {"NOTE", 'M', 4, 0, kFlagNullable}};
   for (int i = 0; i < 30000; ++i) {
     const std::string memo = i % 400 == 7 ? std::string(250000 + i, 'm') + "\"\n"
-                                           : "n" + std::to_string(i) + (i % 7 == 0 ? ",\t\\" : "");
+                                          : "n" + std::to_string(i) + (i % 7 == 0 ? ",\t\\" : "");
     spec.Rows.push_back({Int(i), i % 11 == 0 ? Null() : Text(i % 2 ? "a,\"b\"" : "plain"),
                          Dbl(i * 0.25), DateTime(2024, 1 + i % 12, 1 + i % 28, i % 24, 0, 0),
                          i % 3 == 0 ? Null() : Memo(memo)});
