@@ -9,6 +9,12 @@
 namespace lumbra {
 
 std::string TDecimal::ToString() const {
+  std::string out;
+  AppendTo(out);
+  return out;
+}
+
+void TDecimal::AppendTo(std::string& out) const {
   // The digits from the last one backwards, in 64 bits once they fit: at
   // most 39 digits, and zeros up to one more than the scale.
   char digits[UINT8_MAX + 2];
@@ -23,14 +29,15 @@ std::string TDecimal::ToString() const {
   } while (narrow != 0);
   while (count <= Scale)
     digits[count++] = '0';
-  std::string out;
-  out.reserve(static_cast<size_t>(count) + 2);
-  if (Negative && Mantissa != 0) out.push_back('-');
+  const size_t start = out.size();
+  const bool minus = Negative && Mantissa != 0;
+  out.resize(start + static_cast<size_t>(count) + (minus ? 1 : 0) + (Scale != 0 ? 1 : 0));
+  char* to = out.data() + start;
+  if (minus) *to++ = '-';
   for (int i = count; i-- > 0;) {
-    out.push_back(digits[i]);
-    if (i == Scale && Scale != 0) out.push_back('.');
+    *to++ = digits[i];
+    if (i == Scale && Scale != 0) *to++ = '.';
   }
-  return out;
 }
 
 double TDecimal::ToDouble() const {

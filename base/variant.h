@@ -38,6 +38,8 @@ struct TDecimal {
 
   // Plain positional text with exactly Scale decimals, e.g. "-12.50".
   std::string ToString() const;
+  // Appends ToString's text to out, without a text of its own.
+  void AppendTo(std::string& out) const;
   double ToDouble() const;
   bool operator==(const TDecimal&) const = default;
 };

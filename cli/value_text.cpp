@@ -3,43 +3,76 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "base/date_time.h"
-#include "base/text.h"
+#include "base/shortcuts.h"
 #include "provider/ado_types.h"
 
 namespace lumbra {
 
 namespace {
 
-std::string DoubleText(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+void AppendDouble(std::string& out, double value) {
+  if (std::isnan(value)) {
+    out += "NaN";
+  } else if (std::isinf(value)) {
+    out += value > 0 ? "Infinity" : "-Infinity";
+  } else {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+  }
 }
 
-std::string CurrencyText(int64_t tenThousandths) {
+void AppendCurrency(std::string& out, int64_t tenThousandths) {
   const bool negative = tenThousandths < 0;
   // Through unsigned arithmetic so the most negative amount keeps its digits.
   uint64_t magnitude =
       negative ? 0 - static_cast<uint64_t>(tenThousandths) : static_cast<uint64_t>(tenThousandths);
-  std::string text = std::to_string(magnitude / 10000);
-  uint64_t fraction = magnitude % 10000;
-  if (fraction != 0) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, ".%04u", static_cast<unsigned>(fraction));
-    std::string f(digits);
-    while (f.back() == '0')
-      f.pop_back();
-    text += f;
-  }
-  return negative ? "-" + text : text;
+  if (negative) out.push_back('-');
+  char digits[24];
+  const auto whole = std::to_chars(digits, digits + sizeof digits, magnitude / 10000);
+  out.append(digits, whole.ptr);
+  unsigned fraction = static_cast<unsigned>(magnitude % 10000);
+  if (fraction == 0) return;
+  char decimals[5] = {'.'};
+  for (int i = 4; i >= 1; --i, fraction /= 10)
+    decimals[i] = static_cast<char>('0' + fraction % 10);
+  size_t length = 5;
+  while (decimals[length - 1] == '0')
+    --length;
+  out.append(decimals, length);
 }
 
-std::string DateText(double value, bool withTime) {
+// Writes the last width digits of value, zero-padded, at to; returns their end.
+char* PutDigits(char* to, int value, int width) {
+  for (int i = width; i-- > 0; value /= 10)
+    to[i] = static_cast<char>('0' + value % 10);
+  return to + width;
+}
+
+void AppendDate(std::string& out, double value, bool withTime) {
   const TCivilDateTime t = DecodeDateTime(value);
+  if (kShortcuts && t.Date.Year >= 0 && t.Date.Year <= 9999) {
+    // The digits put in place: most dates' years have four digits, which
+    // "%04d" would write the same.
+    const size_t start = out.size();
+    out.resize(start + (withTime ? 19 : 10));
+    char* to = PutDigits(out.data() + start, t.Date.Year, 4);
+    *to++ = '-';
+    to = PutDigits(to, t.Date.Month, 2);
+    *to++ = '-';
+    to = PutDigits(to, t.Date.Day, 2);
+    if (!withTime) return;
+    *to++ = ' ';
+    to = PutDigits(to, t.Hour, 2);
+    *to++ = ':';
+    to = PutDigits(to, t.Minute, 2);
+    *to++ = ':';
+    PutDigits(to, t.Second, 2);
+    return;
+  }
   char buffer[40];
   if (withTime) {
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.Date.Year, t.Date.Month,
@@ -47,7 +80,7 @@ std::string DateText(double value, bool withTime) {
   } else {
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.Date.Year, t.Date.Month, t.Date.Day);
   }
-  return buffer;
+  out += buffer;
 }
 
 bool IsNumber(const Variant& v) {
@@ -64,50 +97,99 @@ bool IsNumber(const Variant& v) {
   }
 }
 
-}  // namespace
-
-std::string PlainText(const Variant& v, int columnType) {
+// Appends the text of a value that is not held as text or bytes.
+void AppendScalarText(std::string& out, const Variant& v, int columnType) {
   switch (v.Type()) {
+    case TVarType::varInteger:
+    case TVarType::varInt64: {
+      char digits[24];
+      const int64_t number = v.Type() == TVarType::varInteger ? v.Integer() : v.Int64();
+      const auto result = std::to_chars(digits, digits + sizeof digits, number);
+      out.append(digits, result.ptr);
+      return;
+    }
+    case TVarType::varDouble:
+      AppendDouble(out, v.Double());
+      return;
+    case TVarType::varCurrency:
+      AppendCurrency(out, v.Currency());
+      return;
+    case TVarType::varDecimal:
+      v.Decimal().AppendTo(out);
+      return;
+    case TVarType::varDate:
+      AppendDate(out, v.Date(), columnType != adDBDate);
+      return;
+    case TVarType::varBoolean:
+      out += v.Boolean() ? "true" : "false";
+      return;
     case TVarType::varEmpty:
     case TVarType::varNull:
-      return "";
-    case TVarType::varString:
-    case TVarType::varUString:
-      return v.Text();
-    case TVarType::varBytes:
-      return HexOf(v.Text());
-    case TVarType::varInteger:
-      return std::to_string(v.Integer());
-    case TVarType::varInt64:
-      return std::to_string(v.Int64());
-    case TVarType::varDouble:
-      return DoubleText(v.Double());
-    case TVarType::varCurrency:
-      return CurrencyText(v.Currency());
-    case TVarType::varDecimal:
-      return v.Decimal().ToString();
-    case TVarType::varDate:
-      return DateText(v.Date(), columnType != adDBDate);
-    case TVarType::varBoolean:
-      return v.Boolean() ? "true" : "false";
+      return;
     default:
-      return VarTypeName(v.Type());
+      out += VarTypeName(v.Type());
+      return;
   }
 }
-
-namespace {
 
 // Texts longer than this are appended a slice at a time, out handed to the
 // flush between slices, so that a long memo never stands in out whole.
 constexpr size_t kSliceBytes = 1 << 16;
 
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// Whether any of the eight bytes in word is zero.
+constexpr bool HasZeroByte(uint64_t word) {
+  return ((word - kOnes) & ~word & kHighs) != 0;
+}
+
+// Whether any of the eight bytes in word equals c.
+constexpr bool HasByte(uint64_t word, char c) {
+  return HasZeroByte(word ^ (kOnes * static_cast<unsigned char>(c)));
+}
+
+uint64_t WordAt(std::string_view text, size_t at) {
+  uint64_t word;
+  std::memcpy(&word, text.data() + at, 8);
+  return word;
+}
+
+bool NeedsJsonEscape(unsigned char c) {
+  return c < 0x20 || c == '"' || c == '\\';
+}
+
+// Whether any of the eight bytes in word is one JSON must escape: below
+// 0x20, a quote or a backslash.
+constexpr bool HasJsonEscape(uint64_t word) {
+  return ((word - kOnes * 0x20) & ~word & kHighs) != 0 || HasByte(word, '"') || HasByte(word, '\\');
+}
+
+// The position of the first byte from `from` on that JSON must escape, or
+// text's size. Most texts have none, and eight bytes at a time tell.
+size_t NextJsonEscape(std::string_view text, size_t from) {
+  if constexpr (kShortcuts) {
+    for (; from + 8 <= text.size(); from += 8) {
+      if (HasJsonEscape(WordAt(text, from))) break;
+    }
+    // When every whole word was clean, the last few bytes are in the word
+    // that ends the text, if it has one.
+    if (from < text.size() && from + 8 > text.size() && text.size() >= 8 &&
+        !HasJsonEscape(WordAt(text, text.size() - 8))) {
+      return text.size();
+    }
+  }
+  while (from < text.size() && !NeedsJsonEscape(static_cast<unsigned char>(text[from])))
+    ++from;
+  return from;
+}
+
 // Appends the JSON escape of text, without quotes.
 void AppendJsonEscaped(std::string& out, std::string_view text) {
   // Runs without a character to escape are appended whole.
   size_t run = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = NextJsonEscape(text, 0); i < text.size(); i = NextJsonEscape(text, i + 1)) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
     out.append(text.substr(run, i - run));
     run = i + 1;
     switch (c) {
@@ -134,6 +216,34 @@ void AppendJsonEscaped(std::string& out, std::string_view text) {
     }
   }
   out.append(text.substr(run));
+}
+
+// Whether a CSV field holding text must be quoted for what it holds: a
+// comma, a quote or a line break.
+bool NeedsCsvQuotes(std::string_view text) {
+  if constexpr (!kShortcuts) {
+    return text.find_first_of(",\"\r\n") != std::string_view::npos;
+  } else {
+    const auto hasQuoted = [](uint64_t word) {
+      return HasByte(word, ',') || HasByte(word, '"') || HasByte(word, '\r') || HasByte(word, '\n');
+    };
+    size_t from = 0;
+    for (; from + 8 <= text.size(); from += 8) {
+      if (hasQuoted(WordAt(text, from))) break;
+    }
+    // When every whole word was clean, the last few bytes are in the word
+    // that ends the text, if it has one.
+    if (from < text.size() && from + 8 > text.size() && text.size() >= 8 &&
+        !hasQuoted(WordAt(text, text.size() - 8))) {
+      return false;
+    }
+    // The last few bytes of a short text, or those of the word that holds one.
+    for (; from < text.size(); ++from) {
+      const char c = text[from];
+      if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    }
+    return false;
+  }
 }
 
 void AppendHex(std::string& out, std::string_view bytes) {
@@ -174,7 +284,7 @@ void AppendJsonValue(std::string& out, const Variant& v, int columnType, const T
   if (v.IsNull() || v.IsEmpty()) {
     out += "null";
   } else if (v.Type() == TVarType::varBoolean || IsNumber(v)) {
-    out += PlainText(v, columnType);
+    AppendScalarText(out, v, columnType);
   } else if (IsHeldText(v)) {
     AppendJsonString(out, v.Text(), flush);
   } else if (v.Type() == TVarType::varBytes) {
@@ -183,7 +293,10 @@ void AppendJsonValue(std::string& out, const Variant& v, int columnType, const T
     AppendInSlices(out, v.Text(), flush, AppendHex);
     out.push_back('"');
   } else {
-    AppendJsonString(out, PlainText(v, columnType), flush);
+    // Dates, and the names of the kinds without a text, need no escape.
+    out.push_back('"');
+    AppendScalarText(out, v, columnType);
+    out.push_back('"');
   }
 }
 
@@ -193,9 +306,14 @@ void AppendCsvField(std::string& out, const Variant& v, int columnType, const TF
     AppendInSlices(out, v.Text(), flush, AppendHex);
     return;
   }
-  const std::string other = IsHeldText(v) ? std::string() : PlainText(v, columnType);
-  const std::string_view text = IsHeldText(v) ? std::string_view(v.Text()) : other;
-  if (!text.empty() && text.find_first_of(",\"\r\n") == std::string_view::npos) {
+  if (!IsHeldText(v)) {
+    // Numbers, dates, true and false: never empty, never a comma, a quote
+    // or a line break.
+    AppendScalarText(out, v, columnType);
+    return;
+  }
+  const std::string_view text = v.Text();
+  if (!text.empty() && !NeedsCsvQuotes(text)) {
     AppendInSlices(out, text, flush, [](std::string& o, std::string_view t) { o.append(t); });
     return;
   }

@@ -21,8 +21,6 @@ void AppendJsonValue(std::string& out, const Variant& value, int columnType,
                      const TFlush& flush = nullptr);
 // Appends text as a JSON string literal.
 void AppendJsonString(std::string& out, std::string_view text, const TFlush& flush = nullptr);
-// The value's text without quoting, as the CSV form writes it; "" for Null.
-std::string PlainText(const Variant& value, int columnType);
 // Appends one CSV field (RFC 4180): quoted when it holds a comma, a quote or
 // a line break, or when it is an empty text (Null is an empty unquoted field).
 void AppendCsvField(std::string& out, const Variant& value, int columnType,

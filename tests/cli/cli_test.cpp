@@ -10,6 +10,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/dbf_builder.h"
@@ -123,6 +124,38 @@ TEST_F(CliTest, DumpEscapesAtEveryPositionOfAText) {
   }
   const std::string table = WriteTable(FFolder.Path(), "positions", spec).string();
   EXPECT_EQ(Run({"dump", table, "--values", "string"}).Out, expected);
+}
+
+// The same search in JSON lines and CSV: what JSON escapes and what makes CSV
+// quote a field is found wherever it stands, also in the last bytes.
+TEST_F(CliTest, JsonAndCsvFindWhatToEscapeAtEveryPosition) {
+  TTableShape spec;
+  spec.Fields = {{"NOTE", 'M', 4}};
+  std::string json;
+  std::string csv = "NOTE\r\n";
+  for (size_t length = 1; length <= 19; ++length) {
+    const std::string plain(length, 'x');
+    spec.Rows.push_back({Memo(plain)});
+    json += "{\"NOTE\":\"" + plain + "\"}\n";
+    csv += plain + "\r\n";
+    for (size_t at = 0; at < length; ++at) {
+      for (const auto& [c, escaped, quoted] :
+           {std::tuple<char, const char*, const char*>{'"', "\\\"", "\"\""},
+            {'\n', "\\n", "\n"},
+            {',', ",", ","},
+            {'\x01', "\\u0001", nullptr}}) {
+        std::string text = plain;
+        text[at] = c;
+        spec.Rows.push_back({Memo(text)});
+        const std::string before = plain.substr(0, at), after = plain.substr(at + 1);
+        json += "{\"NOTE\":\"" + before + escaped + after + "\"}\n";
+        csv += quoted ? "\"" + before + quoted + after + "\"\r\n" : text + "\r\n";
+      }
+    }
+  }
+  const std::string table = WriteTable(FFolder.Path(), "positions", spec).string();
+  EXPECT_EQ(Run({"dump", table}).Out, json);
+  EXPECT_EQ(Run({"dump", table, "--format", "csv"}).Out, csv);
 }
 
 TEST_F(CliTest, DumpWritesCsvWithAHeaderLine) {
