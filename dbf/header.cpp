@@ -164,15 +164,94 @@ void LayOutFields(TDbfHeader& h) {
   }
 }
 
+// The one reading of the type letter: what the field's bytes decode to.
+void Describe(TDbfField& f, TDbfFormat format) {
+  const bool level7 = format == TDbfFormat::dBase7;
+  const bool flaggedBinary = (f.Flags & 0x04) != 0;
+  const auto fixed = [&](TFieldKind kind, uint32_t width) {
+    f.Kind = kind;
+    f.OddWidth = f.Length != width;
+  };
+  switch (f.Type) {
+    case 'C':
+      f.Kind = TFieldKind::Character;
+      f.Binary = flaggedBinary;
+      break;
+    case 'V':
+    case 'Q':
+      f.Kind = TFieldKind::Varchar;
+      f.Binary = f.Type == 'Q' || flaggedBinary;
+      break;
+    case 'N':
+    case 'F':
+      f.Kind = TFieldKind::Numeric;
+      break;
+    case 'D':
+      f.Kind = TFieldKind::Date;
+      break;
+    case 'L':
+      f.Kind = TFieldKind::Logical;
+      break;
+    case 'I':
+    case '+':
+      fixed(TFieldKind::Integer, 4);
+      f.AutoIncrement = f.Type == '+' || (f.Flags & 0x08) != 0;
+      f.Sortable7 = level7;
+      break;
+    case 'O':
+      fixed(TFieldKind::Double, 8);
+      f.Sortable7 = true;
+      break;
+    case 'Y':
+      fixed(TFieldKind::Currency, 8);
+      break;
+    case 'T':
+    case '@':
+      fixed(TFieldKind::DateTime, 8);
+      f.Sortable7 = f.Type == '@' && level7;
+      break;
+    case 'B':
+      // dBase's B is a memo pointer; Visual FoxPro's, 8 bytes wide, a double.
+      if (f.Length == 8) {
+        f.Kind = TFieldKind::Double;
+      } else {
+        f.Kind = TFieldKind::Memo;
+        f.Binary = true;
+      }
+      break;
+    case 'M':
+      f.Kind = TFieldKind::Memo;
+      f.Binary = flaggedBinary;
+      break;
+    case 'G':
+    case 'P':
+    case 'W':
+      f.Kind = TFieldKind::Memo;
+      f.Binary = true;
+      break;
+    case '0':
+      f.Kind = TFieldKind::NullFlags;
+      break;
+    default:
+      f.Kind = TFieldKind::Unknown;
+      break;
+  }
+}
+
+void DescribeFields(TDbfHeader& h) {
+  for (TDbfField& f : h.Fields)
+    Describe(f, h.Format);
+}
+
 void AssignNullFlagBits(TDbfHeader& h) {
   int bit = 0;
   for (size_t i = 0; i < h.Fields.size(); ++i) {
     TDbfField& f = h.Fields[i];
-    if (f.Type == '0') {
+    if (f.Kind == TFieldKind::NullFlags) {
       if (h.NullFlagsField < 0) h.NullFlagsField = static_cast<int>(i);
       continue;
     }
-    if (f.Type == 'V' || f.Type == 'Q') f.VarLengthBit = bit++;
+    if (f.Kind == TFieldKind::Varchar) f.VarLengthBit = bit++;
     if (f.IsNullable()) f.NullBit = bit++;
   }
   // Without a _NullFlags field no bit can be read.
@@ -214,7 +293,6 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
     f.Length = level7 ? d[33] : d[16];
     f.Decimals = level7 ? d[34] : d[17];
     if (h.Format == TDbfFormat::VisualFoxPro) f.Flags = d[18];
-    f.Sortable7 = level7 && (f.Type == 'I' || f.Type == '+' || f.Type == 'O');
     plain += f.Length;
     clipper += f.Length + (f.Type == 'C' ? 256u * f.Decimals : 0u);
     h.Fields.push_back(std::move(f));
@@ -235,20 +313,6 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
 }
 
 }  // namespace
-
-bool TDbfField::IsMemo() const {
-  switch (Type) {
-    case 'M':
-    case 'G':
-    case 'P':
-    case 'W':
-      return true;
-    case 'B':
-      return Length != 8;
-    default:
-      return false;
-  }
-}
 
 bool TDbfHeader::HasMemoFields() const {
   for (const TDbfField& f : Fields) {
@@ -273,7 +337,10 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   const size_t size = bytes.size();
   if (fileSize == 0) throw EDbfError(TDbfErrorKind::Corrupt, "not a table: the file is empty");
   TDbfHeader h;
-  if (TryDecodeDBase2(b, size, fileSize, h)) return h;
+  if (TryDecodeDBase2(b, size, fileSize, h)) {
+    DescribeFields(h);
+    return h;
+  }
   if (fileSize < 32 || size < 32) {
     throw EDbfError(TDbfErrorKind::Corrupt, "truncated header: the file has " +
                                                 std::to_string(fileSize) +
@@ -306,6 +373,7 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
     if (h.Format == TDbfFormat::dBase7) h.LanguageDriver = NameOf(b + 32, 32);
     DecodeDescriptors(b, size, h);
     LayOutFields(h);
+    DescribeFields(h);
   } catch (const EDbfError& e) {
     if (known) throw;
     throw EDbfError(TDbfErrorKind::Unsupported,

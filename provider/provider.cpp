@@ -26,67 +26,59 @@ TColumn DescribeColumn(const TDbfTable& table, size_t index) {
   TColumn c;
   c.Name = table.FieldNames()[index];
   bool fixed = true;
-  switch (f.Type) {
-    case 'C':
-      c.Type = f.IsBinary() ? adBinary : adChar;
+  switch (f.Kind) {
+    case TFieldKind::Character:
+      c.Type = f.Binary ? adBinary : adChar;
       c.DefinedSize = static_cast<int32_t>(f.Length);
       break;
-    case 'V':
-    case 'Q':
-      c.Type = f.Type == 'Q' || f.IsBinary() ? adVarBinary : adVarChar;
+    case TFieldKind::Varchar:
+      c.Type = f.Binary ? adVarBinary : adVarChar;
       c.DefinedSize = static_cast<int32_t>(f.Length);
       fixed = false;
       break;
-    case 'N':
-    case 'F':
+    case TFieldKind::Numeric:
       c.Type = adNumeric;
       c.DefinedSize = static_cast<int32_t>(f.Length);
       c.Precision = static_cast<uint8_t>(std::min<uint32_t>(f.Length, 255));
       c.NumericScale = f.Decimals;
       break;
-    case 'I':
-    case '+':
-      c.Type = f.Length == 4 ? adInteger : adBinary;
+    case TFieldKind::Integer:
+      c.Type = f.OddWidth ? adBinary : adInteger;
       c.DefinedSize = 4;
       c.Precision = 10;
       break;
-    case 'O':
+    case TFieldKind::Double:
       c.Type = adDouble;
       c.DefinedSize = 8;
       c.Precision = 15;
       break;
-    case 'Y':
+    case TFieldKind::Currency:
       c.Type = adCurrency;
       c.DefinedSize = 8;
       c.Precision = 19;
       c.NumericScale = 4;
       break;
-    case 'D':
+    case TFieldKind::Date:
       c.Type = adDBDate;
       break;
-    case 'T':
-    case '@':
+    case TFieldKind::DateTime:
       c.Type = adDBTimeStamp;
       break;
-    case 'L':
+    case TFieldKind::Logical:
       c.Type = adBoolean;
       break;
-    default:
-      if (f.Type == 'B' && f.Length == 8) {
-        c.Type = adDouble;
-        c.DefinedSize = 8;
-        c.Precision = 15;
-      } else if (f.IsMemo()) {
-        c.Type = f.Type == 'M' && !f.IsBinary() ? adLongVarChar : adLongVarBinary;
-        fixed = false;
-      } else {
-        // A type this provider does not know: its bytes as they are.
-        c.Type = adBinary;
-        c.DefinedSize = static_cast<int32_t>(f.Length);
-      }
+    case TFieldKind::Memo:
+      c.Type = f.Binary ? adLongVarBinary : adLongVarChar;
+      fixed = false;
+      break;
+    case TFieldKind::NullFlags:
+    case TFieldKind::Unknown:
+      // A type this provider does not know: its bytes as they are.
+      c.Type = adBinary;
+      c.DefinedSize = static_cast<int32_t>(f.Length);
       break;
   }
-  const bool autoIncrement = f.IsAutoIncrement() && c.Type == adInteger;
+  const bool autoIncrement = f.AutoIncrement && c.Type == adInteger;
   if (fixed) c.Attributes |= adFldFixed;
   if (f.IsNullable() && IsVisualFoxPro(table)) c.Attributes |= adFldIsNullable | adFldMayBeNull;
   if (!autoIncrement) c.Attributes |= adFldUpdatable;
