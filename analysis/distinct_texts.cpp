@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/shortcuts.h"
+
 namespace lumbra {
 
 namespace {
@@ -238,8 +240,10 @@ void TDistinctTexts::CountGathered() {
   size_t begin = 0;
   for (size_t t = 0; t < count; ++t) {
     const size_t end = FGatheredEnds[t];
-    folds[t] =
-        Fold(std::string_view(FGathered).substr(begin, end - begin), &FGatheredFolded[begin]);
+    // Without the folding every text is looked up by its sort key.
+    folds[t] = kShortcuts ? Fold(std::string_view(FGathered).substr(begin, end - begin),
+                                 &FGatheredFolded[begin])
+                          : kNotPlain;
     hashes[t] =
         Hash(folds[t] != kNotPlain ? std::string_view(FGatheredFolded).substr(begin, folds[t])
                                    : std::string_view(FGathered).substr(begin, end - begin));
@@ -247,12 +251,13 @@ void TDistinctTexts::CountGathered() {
   }
   begin = 0;
   for (size_t t = 0; t < count; ++t) {
-    if (const size_t ahead = t + 2 * kPrefetchDistance; ahead < count) {
+    if (const size_t ahead = t + 2 * kPrefetchDistance; kShortcuts && ahead < count) {
       (folds[ahead] != kNotPlain ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
     }
     // Half as far ahead the slot has arrived: the entry it names is fetched
     // too, as a text met before is compared with it.
-    if (const size_t ahead = t + kPrefetchDistance; ahead < count && folds[ahead] != kNotPlain) {
+    if (const size_t ahead = t + kPrefetchDistance;
+        kShortcuts && ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
       if (entry != TIndex::kNone) __builtin_prefetch(&Entry(entry));
     }

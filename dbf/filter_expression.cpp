@@ -7,6 +7,7 @@
 
 #include "base/date_time.h"
 #include "base/progress.h"
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 
@@ -508,7 +509,8 @@ const Variant& TFilterExpression::Value(size_t field, const uint8_t* record) {
 }
 
 bool TFilterExpression::Compare(TComparison& c, const uint8_t* record) {
-  if (c.Family == TValueFamily::Text) {
+  // A character field's answer is kept by its bytes, which need no decoding.
+  if (kShortcuts && c.Family == TValueFamily::Text) {
     std::string_view bytes;
     const TRawText raw = RawText(FTable, record, c.Field, bytes);
     if (raw != TRawText::Other) {
@@ -563,8 +565,8 @@ bool TFilterExpression::CompareText(const TComparison& c, std::string_view text)
   text = WithoutTrailingBlanks(text);
   if (c.Operator == TOperator::Like) return c.Pattern.Matches(text);
   int order;
-  if ((c.Operator == TOperator::Equal || c.Operator == TOperator::NotEqual) && c.PlainText &&
-      std::all_of(text.begin(), text.end(), [&](char ch) {
+  if (kShortcuts && (c.Operator == TOperator::Equal || c.Operator == TOperator::NotEqual) &&
+      c.PlainText && std::all_of(text.begin(), text.end(), [&](char ch) {
         return FCollation.IsPlainAscii(static_cast<unsigned char>(ch));
       })) {
     // Texts of plain ASCII characters are equal to the collation exactly

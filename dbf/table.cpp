@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 #include "dbf/table_files.h"
@@ -176,7 +177,7 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
         return;
       }
       // Text that is ASCII up to its end or its first NUL is its own UTF-8.
-      if (FCodePage->KeepsAscii()) {
+      if (kShortcuts && FCodePage->KeepsAscii()) {
         const size_t ascii = AsciiLengthBeforeNul(raw);
         if (ascii == raw.size() || raw[ascii] == '\0') {
           out.SetString(raw.substr(0, ascii));

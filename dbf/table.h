@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/shortcuts.h"
 #include "base/variant.h"
 #include "dbf/chunk_cache.h"
 #include "dbf/code_page.h"
@@ -57,7 +58,8 @@ class TDbfTable {
   const uint8_t* RecordAt(uint32_t index) {
     // A walk stays in one chunk for many records: those need no look-up.
     const uint32_t offset = index - FChunkFirst;
-    if (offset < FChunkRecords) return FChunkBytes + size_t{offset} * FHeader.RecordLength;
+    if (kShortcuts && offset < FChunkRecords)
+      return FChunkBytes + size_t{offset} * FHeader.RecordLength;
     return RecordInNewChunk(index);
   }
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
@@ -69,6 +71,9 @@ class TDbfTable {
   // Decodes field (an index into Fields()) of record into out. Bad values give
   // Null; only a failing read of the memo file throws.
   void DecodeField(const uint8_t* record, size_t field, Variant& out);
+  // The bytes of a character field's text in record: up to the first NUL,
+  // since some writers pad with NULs.
+  static std::string_view CharacterBytes(const uint8_t* record, const TDbfField& field);
 
  private:
   TDbfTable(std::unique_ptr<IFileIo> file, TDbfHeader header, std::unique_ptr<IFileIo> memo,
@@ -76,7 +81,6 @@ class TDbfTable {
   void Init(std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
-  bool NullFlag(const uint8_t* record, int bit) const;
   const uint8_t* RecordInNewChunk(uint32_t index);
 
   std::unique_ptr<IFileIo> FFile;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/date_time.h"
+#include "base/shortcuts.h"
 #include "base/text.h"
 
 namespace lumbra {
@@ -85,7 +86,9 @@ bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
   // Numbers stand right-aligned behind runs of blanks.
   p += LeadingBlanks(bytes);
   if (atEnd()) return false;
-  if (DecodePlainNumber(p, end, out)) return true;
+  if constexpr (kShortcuts) {
+    if (DecodePlainNumber(p, end, out)) return true;
+  }
   out = TDecimal{};
   if (*p == '-' || *p == '+') out.Negative = *p++ == '-';
   // Up to 19 digits fit 64 bits; longer mantissas go on in 128.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 #include "dbf/filter_expression.h"
@@ -185,7 +186,7 @@ void TProviderRecordset::GetValue(size_t column, Variant& out) {
     FRecord = nullptr;
     FRecord = FTable->RecordAt(FCursor.RecordAt(static_cast<uint32_t>(FPosition)));
     FRecordPosition = FPosition;
-    if (FCursor.HasOrder()) PrefetchAhead();
+    if (kShortcuts && FCursor.HasOrder()) PrefetchAhead();
   }
   // The record bytes live in the table's cache; a memo read does not move them.
   FTable->DecodeField(FRecord, FFieldOfColumn[column], out);
