@@ -108,6 +108,7 @@ const uint8_t* TDbfTable::RecordInNewChunk(uint32_t index) {
   FChunkFirst = number * FRecordsPerChunk;
   FChunkRecords = static_cast<uint32_t>(chunk.size() / FHeader.RecordLength);
   FChunkBytes = reinterpret_cast<const uint8_t*>(chunk.data());
+  FChunkLoads = FChunks->Loads();
   return FChunkBytes + static_cast<size_t>(index - FChunkFirst) * FHeader.RecordLength;
 }
 

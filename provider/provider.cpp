@@ -112,10 +112,7 @@ TProviderRecordset::TProviderRecordset(std::unique_ptr<TDbfTable> table)
   MoveFirst();
 }
 
-// Reading deletion flags goes through the table's record cache, which may
-// drop the bytes FRecord points to: the current record is read again.
 int32_t TProviderRecordset::RecordCount() {
-  FRecordPosition = -1;
   return static_cast<int32_t>(FCursor.Count());
 }
 
@@ -124,7 +121,6 @@ void TProviderRecordset::Land() {
   FEof = FPosition < 0 ? !FCursor.Reaches(0) : !FCursor.Reaches(static_cast<uint32_t>(FPosition));
   if (FEof && FPosition >= 0) FPosition = FCursor.Count();
   FBof = FPosition < 0 || !FCursor.Reaches(0);
-  FRecordPosition = -1;
   ++FStamp;
 }
 
@@ -164,7 +160,6 @@ uint32_t TProviderRecordset::RecordNumber() const {
 }
 
 void TProviderRecordset::SetAbsolutePosition(int32_t position) {
-  FRecordPosition = -1;  // as in RecordCount, also when the move is refused
   if (position < 1 || !FCursor.Reaches(static_cast<uint32_t>(position - 1))) {
     throw EDbfError(TDbfErrorKind::Refused, "Record number " + std::to_string(position) +
                                                 " is out of range (1 to " +
@@ -182,10 +177,14 @@ void TProviderRecordset::GetValue(size_t column, Variant& out) {
   if (column >= FFieldOfColumn.size()) {
     throw EDbfError(TDbfErrorKind::Refused, "Column " + std::to_string(column) + " does not exist");
   }
-  if (FRecordPosition != FPosition) {
-    FRecord = nullptr;
+  // The bytes kept are the current record's while no move has been made and
+  // the table's cache has read nothing over them (counting, a sort or a
+  // filter read through it).
+  if (FRecord == nullptr || FRecordStamp != FStamp || FRecordLoads != FTable->RecordLoads()) {
+    FRecord = nullptr;  // none kept if the read throws
     FRecord = FTable->RecordAt(FCursor.RecordAt(static_cast<uint32_t>(FPosition)));
-    FRecordPosition = FPosition;
+    FRecordStamp = FStamp;
+    FRecordLoads = FTable->RecordLoads();
     if (kShortcuts && FCursor.HasOrder()) PrefetchAhead();
   }
   // The record bytes live in the table's cache; a memo read does not move them.
