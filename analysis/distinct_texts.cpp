@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/shortcuts.h"
+#include "base/text.h"
 
 namespace lumbra {
 
@@ -21,27 +22,6 @@ constexpr size_t kGatherBytes = 64 << 10;
 // How many texts ahead of the one counted its slot is fetched: enough for
 // the fetches to overlap, few enough to stay in the cache.
 constexpr size_t kPrefetchDistance = 8;
-
-// Eight bytes at a time: the texts are short and hashed once per record.
-uint32_t Hash(std::string_view text) {
-  uint64_t h = text.size() * 0x9e3779b97f4a7c15ULL;
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    h = (h ^ word) * 0x9fb21c651e98df25ULL;
-    h ^= h >> 29;
-  }
-  if (i < text.size()) {
-    uint64_t word = 0;
-    std::memcpy(&word, text.data() + i, text.size() - i);
-    h = (h ^ word) * 0x9fb21c651e98df25ULL;
-  }
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdULL;
-  h ^= h >> 33;
-  return static_cast<uint32_t>(h);
-}
 
 int32_t Incremented(int32_t count) {
   return static_cast<int32_t>(static_cast<uint32_t>(count) + 1u);
@@ -245,8 +225,8 @@ void TDistinctTexts::CountGathered() {
                                  &FGatheredFolded[begin])
                           : kNotPlain;
     hashes[t] =
-        Hash(folds[t] != kNotPlain ? std::string_view(FGatheredFolded).substr(begin, folds[t])
-                                   : std::string_view(FGathered).substr(begin, end - begin));
+        HashBytes(folds[t] != kNotPlain ? std::string_view(FGatheredFolded).substr(begin, folds[t])
+                                        : std::string_view(FGathered).substr(begin, end - begin));
     begin = end;
   }
   begin = 0;
@@ -292,7 +272,7 @@ void TDistinctTexts::CountOne(std::string_view text, std::string_view folded, bo
   // Once keyed, a plain text may still be another spelling of a text that is
   // not plain, such as one with a ligature: only the sort key tells, and the
   // spelling is then remembered as it is.
-  const uint32_t spellingHash = plain ? Hash(text) : hash;
+  const uint32_t spellingHash = plain ? HashBytes(text) : hash;
   const uint32_t known = FBySpelling.Find(
       spellingHash, [this, text](uint32_t spelling) { return FSpellings[spelling].Text == text; });
   if (known != TIndex::kNone) {
@@ -335,7 +315,7 @@ void TDistinctTexts::CountAt(uint32_t entry) {
 
 uint32_t TDistinctTexts::EntryByKey(std::string_view stored) {
   const std::string key = FCollation.SortKey(stored);
-  const uint32_t hash = Hash(key);
+  const uint32_t hash = HashBytes(key);
   const uint32_t known =
       FByKey.Find(hash, [this, &key](uint32_t entry) { return FKeys[entry] == key; });
   if (known != TIndex::kNone) {
@@ -353,7 +333,7 @@ void TDistinctTexts::KeyEveryEntry() {
   FKeyed = true;
   for (uint32_t entry = 0; entry < FEntryCount; ++entry) {
     FKeys.push_back(FArena.Store(FCollation.SortKey(Entry(entry).View())));
-    FByKey.Insert(Hash(FKeys.back()), entry);
+    FByKey.Insert(HashBytes(FKeys.back()), entry);
   }
 }
 

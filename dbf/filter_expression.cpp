@@ -15,7 +15,6 @@ namespace lumbra {
 
 namespace {
 
-constexpr int64_t kMsPerDay = 86'400'000;
 // The answers kept for text comparisons stop growing at about this many
 // bytes, counting each with its bytes and its share of the look-up table.
 constexpr size_t kMaxAnswerBytes = size_t{4} << 20;

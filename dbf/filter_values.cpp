@@ -7,28 +7,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/text.h"
+
 namespace lumbra {
 
 namespace {
-
-uint32_t HashBytes(std::string_view bytes) {
-  // Eight bytes at a time, mixed by multiplication: table texts are short,
-  // and this is the inner loop of filters and sorts.
-  uint64_t hash = 0x9E3779B97F4A7C15ull ^ bytes.size();
-  size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-    hash ^= hash >> 32;
-  }
-  uint64_t tail = 0;
-  if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
-  hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
-  return static_cast<uint32_t>(hash ^ (hash >> 29));
-}
-
-constexpr int64_t kMsPerDay = 86'400'000;
 
 // Magnitudes of two decimals: -1, 0 or 1.
 int CompareMagnitudes(TUInt128 a, int scaleA, TUInt128 b, int scaleB) {
@@ -165,12 +148,6 @@ void TDistinctBytes::Grow() {
     slots[slot] = id + 1;
   }
   FSlots = std::move(slots);
-}
-
-int64_t TimeLineMilliseconds(double oleDate) {
-  const double days = std::trunc(oleDate);
-  const auto ms = static_cast<int64_t>(std::llround(std::fabs(oleDate - days) * kMsPerDay));
-  return static_cast<int64_t>(days) * kMsPerDay + ms;
 }
 
 double DecimalToDouble(const TDecimal& value) {

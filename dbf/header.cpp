@@ -2,19 +2,12 @@
 
 #include <cstring>
 
+#include "base/byte_order.h"
 #include "dbf/dbf_error.h"
 
 namespace lumbra {
 
 namespace {
-
-uint16_t Le16(const unsigned char* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 std::string Hex2(unsigned v) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -83,7 +76,7 @@ TDbfFormat FormatOf(uint8_t v) {
 // The dBase II layout: 16-byte descriptors after an 8-byte header, records at 521.
 bool TryDecodeDBase2(const unsigned char* b, size_t size, uint64_t fileSize, TDbfHeader& h) {
   if (size < 8 || b[0] != 0x02) return false;
-  const uint32_t recordLength = Le16(b + 6);
+  const uint32_t recordLength = LoadLe16(b + 6);
   std::vector<TDbfField> fields;
   uint32_t sum = 1;
   size_t pos = 8;
@@ -106,7 +99,7 @@ bool TryDecodeDBase2(const unsigned char* b, size_t size, uint64_t fileSize, TDb
   if (sum != recordLength || fields.empty()) return false;
   h.Version = 0x02;
   h.Format = TDbfFormat::dBase2;
-  h.RecordCount = Le16(b + 1);
+  h.RecordCount = LoadLe16(b + 1);
   h.UpdateMonth = b[3];
   h.UpdateDay = b[4];
   h.UpdateYear = b[5];
@@ -352,9 +345,9 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   h.UpdateYear = b[1];
   h.UpdateMonth = b[2];
   h.UpdateDay = b[3];
-  h.RecordCount = Le32(b + 4);
-  h.HeaderLength = Le16(b + 8);
-  h.RecordLength = Le16(b + 10);
+  h.RecordCount = LoadLe32(b + 4);
+  h.HeaderLength = LoadLe16(b + 8);
+  h.RecordLength = LoadLe16(b + 10);
   h.TableFlags = b[28];
   h.CodePageMark = b[29];
   try {

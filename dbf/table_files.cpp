@@ -25,11 +25,6 @@ std::optional<std::string> Beside(const std::string& realTable, const char* exte
 
 }  // namespace
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string RealPathOf(const std::string& path) {
   char buffer[PATH_MAX];
   if (::realpath(path.c_str(), buffer) == nullptr) {
