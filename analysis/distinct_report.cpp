@@ -118,6 +118,21 @@ struct TBatch {
 // begins. The walking thread does no counting: one column can take long (its
 // index growing), and the walking thread must be free to say how far it is
 // while it waits.
+//
+// Invariants, each holding whenever FMutex is free:
+// - At most one batch is in flight: FBusy is true exactly while FWork holds a
+//   batch not yet wholly counted, and Submit and Finish wait for it to clear,
+//   so the walking thread never touches FWork while the counting threads do.
+// - FColumnsDone <= FNextColumn <= FWork.Columns.size(): each column is taken
+//   once, by one thread (FNextColumn++ under the lock), counted outside the
+//   lock and marked done once; the thread whose mark completes the batch
+//   clears FBusy and wakes the waiters.
+// - FCounters[c] is touched only by the thread that took column c, and one
+//   batch is done before the next begins, so each counter gets its column's
+//   texts in record order.
+// - FError is the first failure; after it, columns are still taken and marked
+//   done without being counted, so that the batch ends and Finish rethrows it.
+// - FStop is set only by the destructor; the threads leave at their next wait.
 class TBatchCounter {
  public:
   // While waiting for the counting, the walking thread says how far the walk

@@ -7,6 +7,9 @@
 #include <string>
 #include <utility>
 
+#include "base/shortcuts.h"
+#include "base/text.h"
+
 namespace lumbra {
 
 namespace {
@@ -25,27 +28,6 @@ constexpr size_t kGatherBytes = 64 << 10;
 // How many texts ahead of the one counted its slot is fetched: enough for
 // the fetches to overlap, few enough to stay in the cache.
 constexpr size_t kPrefetchDistance = 8;
-
-// Eight bytes at a time: the texts are short and hashed once per record.
-uint32_t Hash(std::string_view text) {
-  uint64_t h = text.size() * 0x9e3779b97f4a7c15ULL;
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    h = (h ^ word) * 0x9fb21c651e98df25ULL;
-    h ^= h >> 29;
-  }
-  if (i < text.size()) {
-    uint64_t word = 0;
-    std::memcpy(&word, text.data() + i, text.size() - i);
-    h = (h ^ word) * 0x9fb21c651e98df25ULL;
-  }
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdULL;
-  h ^= h >> 33;
-  return static_cast<uint32_t>(h);
-}
 
 int32_t Incremented(int32_t count) {
   return static_cast<int32_t>(static_cast<uint32_t>(count) + 1u);
@@ -419,27 +401,30 @@ void TDistinctTexts::TCounter::CountGathered() {
   size_t begin = 0;
   for (size_t t = 0; t < count; ++t) {
     const size_t end = FGatheredEnds[t];
-    folds[t] =
-        Fold(std::string_view(FGathered).substr(begin, end - begin), &FGatheredFolded[begin]);
+    // Without the folding every text is looked up by its sort key.
+    folds[t] = kShortcuts ? Fold(std::string_view(FGathered).substr(begin, end - begin),
+                                 &FGatheredFolded[begin])
+                          : kNotPlain;
     hashes[t] =
-        Hash(folds[t] != kNotPlain ? std::string_view(FGatheredFolded).substr(begin, folds[t])
-                                   : std::string_view(FGathered).substr(begin, end - begin));
+        HashBytes(folds[t] != kNotPlain ? std::string_view(FGatheredFolded).substr(begin, folds[t])
+                                        : std::string_view(FGathered).substr(begin, end - begin));
     begin = end;
   }
   begin = 0;
   for (size_t t = 0; t < count; ++t) {
-    if (const size_t ahead = t + 2 * kPrefetchDistance; ahead < count) {
+    if (const size_t ahead = t + 2 * kPrefetchDistance; kShortcuts && ahead < count) {
       (folds[ahead] != kNotPlain ? FByFolded : FBySpelling).Prefetch(hashes[ahead]);
     }
     // Half as far ahead the slot has arrived: the entry it names is fetched
     // too, and half as far again the entry's text, as a text met before is
     // compared with it.
-    if (const size_t ahead = t + kPrefetchDistance; ahead < count && folds[ahead] != kNotPlain) {
+    if (const size_t ahead = t + kPrefetchDistance;
+        kShortcuts && ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
       if (entry != TIndex::kNone) __builtin_prefetch(&Entry(entry));
     }
     if (const size_t ahead = t + kPrefetchDistance / 2;
-        ahead < count && folds[ahead] != kNotPlain) {
+        kShortcuts && ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
       if (entry != TIndex::kNone) FArena.Prefetch(Entry(entry).Text);
     }
@@ -474,7 +459,7 @@ void TDistinctTexts::TCounter::CountOne(std::string_view text, std::string_view 
   // Once keyed, a plain text may still be another spelling of a text that is
   // not plain, such as one with a ligature: only the sort key tells, and the
   // spelling is then remembered as it is.
-  const uint32_t spellingHash = plain ? Hash(text) : hash;
+  const uint32_t spellingHash = plain ? HashBytes(text) : hash;
   const uint32_t known = FBySpelling.Find(spellingHash, [this, text](uint32_t spelling) {
     return FArena.View(FSpellings[spelling].Text) == text;
   });
@@ -518,7 +503,7 @@ void TDistinctTexts::TCounter::CountAt(uint32_t entry) {
 
 uint32_t TDistinctTexts::TCounter::EntryByKey(TPlace stored) {
   const std::string key = FCollation.SortKey(FArena.View(stored));
-  const uint32_t hash = Hash(key);
+  const uint32_t hash = HashBytes(key);
   const uint32_t known =
       FByKey.Find(hash, [this, &key](uint32_t entry) { return FArena.View(FKeys[entry]) == key; });
   if (known != TIndex::kNone) {
@@ -536,7 +521,7 @@ void TDistinctTexts::TCounter::KeyEveryEntry() {
   FKeyed = true;
   for (uint32_t entry = 0; entry < FEntryCount; ++entry) {
     FKeys.push_back(FArena.Store(FCollation.SortKey(TextOf(entry))));
-    FByKey.Insert(Hash(FArena.View(FKeys.back())), entry);
+    FByKey.Insert(HashBytes(FArena.View(FKeys.back())), entry);
   }
 }
 

@@ -136,14 +136,14 @@ QString BitBtnStyle() {
            Rgb(kHotTrackColour));
 }
 
-// The message of error when it is one of ours; "" otherwise.
-std::string MessageOf(const std::exception_ptr& error) {
+// The kind of error when it is the engine's; none otherwise.
+std::optional<TDbfErrorKind> KindOf(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
-  } catch (const Exception& ours) {
-    return ours.Message();
+  } catch (const EDbfError& engine) {
+    return engine.Kind();
   } catch (...) {
-    return "";
+    return std::nullopt;
   }
 }
 
@@ -290,7 +290,7 @@ TGridView* TLumbraMain::BuildGrid(const char* name, TDataSource& dataSource, QWi
   auto* grid = new TGridView(
       dataSource,
       [this](std::exception_ptr error) {
-        if (!FCommandError.empty() && MessageOf(error) == FCommandError) return;
+        if (FCommandError && KindOf(error) == FCommandError) return;
         FApplication.Guard([error] { std::rethrow_exception(error); });
       },
       parent);
@@ -301,12 +301,12 @@ TGridView* TLumbraMain::BuildGrid(const char* name, TDataSource& dataSource, QWi
 }
 
 void TLumbraMain::Dispatch(THandler handler, QObject* sender) {
-  FCommandError.clear();
+  FCommandError.reset();
   FApplication.Guard([this, handler, sender] {
     try {
       (this->*handler)(sender);
-    } catch (const Exception& error) {
-      FCommandError = error.Message();
+    } catch (const EDbfError& error) {
+      FCommandError = error.Kind();
       throw;
     }
   });

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/application.h"
@@ -13,6 +14,7 @@
 #include "app/memo_sink.h"
 #include "app/open_dialog.h"
 #include "app/progress_window.h"
+#include "dbf/dbf_error.h"
 #include "fields/regional_settings.h"
 #include "tables/slots.h"
 #include "winutil/win_util.h"
@@ -132,10 +134,11 @@ class TLumbraMain final : public QMainWindow, public ISlotView {
   int FTextHeight = 13;
   int FDesignTextHeight = 13;
   TTableSlots FSlots;
-  // The message of the error the last command ended with, "" when it ended
-  // well. A failed report leaves the table on the record it could not read;
-  // the grid repainting there meets the same error, which is in a box already.
-  std::string FCommandError;
+  // The kind of the engine error the last command ended with; none when it
+  // ended well or with another error. A failed report leaves the table on the
+  // record it could not read; the grid repainting there meets the same
+  // failure, which is in a box already.
+  std::optional<TDbfErrorKind> FCommandError;
   // Built with Memo1.
   std::unique_ptr<TMemoLineSink> FMemoLines;
   // The file of the drop FormDragDrop opens.

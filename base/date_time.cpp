@@ -17,7 +17,6 @@ int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
 }
 
 constexpr int64_t kEpochFromUnix = -25569;  // 1899-12-30 counted from 1970-01-01
-constexpr int64_t kMsPerDay = 86'400'000;
 
 }  // namespace
 
@@ -110,6 +109,12 @@ TCivilDateTime DecodeDateTime(double value) {
   out.Second = static_cast<int32_t>(ms / 1000 % 60);
   out.Millisecond = static_cast<int32_t>(ms % 1000);
   return out;
+}
+
+int64_t TimeLineMilliseconds(double oleDate) {
+  const double days = std::trunc(oleDate);
+  const auto ms = static_cast<int64_t>(std::llround(std::fabs(oleDate - days) * kMsPerDay));
+  return static_cast<int64_t>(days) * kMsPerDay + ms;
 }
 
 }  // namespace lumbra

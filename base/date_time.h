@@ -8,6 +8,8 @@
 
 namespace lumbra {
 
+inline constexpr int64_t kMsPerDay = 86'400'000;
+
 struct TCivilDate {
   int32_t Year = 0;
   int32_t Month = 0;
@@ -33,5 +35,10 @@ TCivilDate DateFromDays(int64_t daysSinceEpoch);
 double EncodeDateTime(int64_t daysSinceEpoch, int64_t millisecondOfDay);
 // Splits a day-count date-time, rounded to the nearest millisecond.
 TCivilDateTime DecodeDateTime(double value);
+// Milliseconds since 1899-12-30 00:00 of a day-count date-time, rounded to
+// the millisecond: a time line that runs forward also before that day, where
+// a day-count's fraction counts from midnight backwards (-1.25 is
+// 1899-12-29 06:00).
+int64_t TimeLineMilliseconds(double oleDate);
 
 }  // namespace lumbra

@@ -113,4 +113,9 @@ std::string HexOf(std::string_view bytes) {
   return out;
 }
 
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 }  // namespace lumbra

@@ -87,6 +87,26 @@ inline size_t AsciiPrefixLength(std::string_view bytes) {
                                    [](uint64_t word) { return word & text_detail::kHighBits; });
 }
 
+// A 32-bit hash of bytes for the open-addressing tables of filters, sorts
+// and reports, whose low and high bits are both well mixed. Inline and eight
+// bytes at a time: the texts are short and hashed once per record.
+inline uint32_t HashBytes(std::string_view bytes) {
+  uint64_t h = bytes.size() * 0x9e3779b97f4a7c15ULL;
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    h = (h ^ text_detail::LoadWord(bytes.data() + i)) * 0x9fb21c651e98df25ULL;
+    h ^= h >> 29;
+  }
+  if (i < bytes.size()) {
+    h = (h ^ text_detail::LoadShortWord(bytes.data() + i, bytes.size() - i)) *
+        0x9fb21c651e98df25ULL;
+  }
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return static_cast<uint32_t>(h);
+}
+
 // How many bytes come before the first NUL (all of them when there is none).
 // Inline and eight bytes at a time: fields are short, and a library call per
 // field costs more than the search.
@@ -137,5 +157,8 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // Lowercase hexadecimal digits of each byte.
 std::string HexOf(std::string_view bytes);
+
+// The folder of a path: up to and including its last "/"; "" when it has none.
+std::string FolderOf(const std::string& path);
 
 }  // namespace lumbra

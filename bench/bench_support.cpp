@@ -72,4 +72,54 @@ bool ParseNumber(const char* text, unsigned long long most, unsigned long long& 
   return end != text && *end == '\0' && errno == 0 && text[0] != '-' && value >= 1 && value <= most;
 }
 
+bool ParseBenchOptions(int argc, char** argv, const char* program, void (*usage)(std::FILE*),
+                       const std::vector<TBenchOption>& options) {
+  const auto refuse = [&](const std::string& what) {
+    std::fprintf(stderr, "%s: %s\n", program, what.c_str());
+    return false;
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      usage(stdout);
+      std::exit(0);
+    }
+    const auto option = std::find_if(options.begin(), options.end(),
+                                     [arg](const TBenchOption& o) { return o.Name == arg; });
+    if (option == options.end()) return refuse("unknown option '" + std::string(arg) + "'");
+    if (!option->Take) {
+      option->Set();
+      continue;
+    }
+    if (i + 1 >= argc) return refuse("'" + std::string(arg) + "' needs a value");
+    if (!option->Take(argv[++i])) {
+      return refuse("'" + std::string(arg) + " " + argv[i] + "' is not understood");
+    }
+  }
+  return true;
+}
+
+std::function<bool(const char*)> TextInto(std::string& target) {
+  return [&target](const char* text) {
+    target = text;
+    return true;
+  };
+}
+
+std::function<bool(const char*)> FormatsInto(std::vector<TBenchFormat>& target) {
+  return [&target](const char* text) {
+    const std::string_view value = text;
+    if (value == "vfp") {
+      target = {TBenchFormat::VisualFoxPro};
+    } else if (value == "dbase3") {
+      target = {TBenchFormat::dBase3};
+    } else if (value == "both") {
+      target = {TBenchFormat::VisualFoxPro, TBenchFormat::dBase3};
+    } else {
+      return false;
+    }
+    return true;
+  };
+}
+
 }  // namespace lumbra

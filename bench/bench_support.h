@@ -1,12 +1,16 @@
 // What the benchmark programs share: timing a step by wall clock and by
 // processor time, medians of repeated runs, the folder the generated tables
-// go to, and the parsing of numeric options.
+// go to, and the parsing of their options.
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "bench/table_generator.h"
 #include "fields/regional_settings.h"
 #include "tables/data_access.h"
 
@@ -96,5 +100,40 @@ class TWindowTable {
 // Reads a whole decimal number from 1 to most into value; false when text is
 // anything else.
 bool ParseNumber(const char* text, unsigned long long most, unsigned long long& value);
+
+// One option of a benchmark program: a flag, which Set marks, or an option
+// followed by its value, which Take checks and stores (false: not accepted).
+struct TBenchOption {
+  TBenchOption(std::string_view name, std::function<bool(const char* value)> take)
+      : Name(name), Take(std::move(take)) {}
+  TBenchOption(std::string_view name, std::function<void()> set)
+      : Name(name), Set(std::move(set)) {}
+
+  std::string_view Name;
+  std::function<bool(const char* value)> Take;
+  std::function<void()> Set;
+};
+
+// Reads the arguments by options. --help or -h prints the usage to standard
+// output and ends the program with 0. An unknown argument, a missing value or
+// a value its option does not take is named on standard error after program:
+// false, and the caller shows the usage there.
+bool ParseBenchOptions(int argc, char** argv, const char* program, void (*usage)(std::FILE*),
+                       const std::vector<TBenchOption>& options);
+
+// Takes a whole number from 1 to most into target.
+template <typename T>
+std::function<bool(const char*)> NumberInto(T& target, unsigned long long most) {
+  return [&target, most](const char* text) {
+    unsigned long long n = 0;
+    if (!ParseNumber(text, most, n)) return false;
+    target = static_cast<T>(n);
+    return true;
+  };
+}
+// Takes any text into target.
+std::function<bool(const char*)> TextInto(std::string& target);
+// Takes "vfp", "dbase3" or "both" into the formats to generate and time.
+std::function<bool(const char*)> FormatsInto(std::vector<TBenchFormat>& target);
 
 }  // namespace lumbra

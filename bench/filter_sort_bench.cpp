@@ -83,30 +83,10 @@ void PrintUsage(std::FILE* to) {
 }
 
 bool ParseArguments(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintUsage(stdout);
-      std::exit(0);
-    }
-    if (i + 1 >= argc) return false;
-    const std::string_view value = argv[++i];
-    unsigned long long number = 0;
-    if (arg == "--records" && ParseNumber(argv[i], 50'000'000, number)) {
-      options.Records = static_cast<uint32_t>(number);
-    } else if (arg == "--runs" && ParseNumber(argv[i], 100, number)) {
-      options.Runs = static_cast<int>(number);
-    } else if (arg == "--format" && value == "vfp") {
-      options.Formats = {TBenchFormat::VisualFoxPro};
-    } else if (arg == "--format" && value == "dbase3") {
-      options.Formats = {TBenchFormat::dBase3};
-    } else if (arg == "--format" && value == "both") {
-      options.Formats = {TBenchFormat::VisualFoxPro, TBenchFormat::dBase3};
-    } else {
-      return false;
-    }
-  }
-  return true;
+  return ParseBenchOptions(argc, argv, "lumbra-filter-sort-bench", PrintUsage,
+                           {{"--records", NumberInto(options.Records, 50'000'000)},
+                            {"--runs", NumberInto(options.Runs, 100)},
+                            {"--format", FormatsInto(options.Formats)}});
 }
 
 class TReport {

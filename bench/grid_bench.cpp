@@ -45,31 +45,11 @@ void PrintUsage(std::FILE* to) {
       to);
 }
 
-// Returns false (after a message) when the arguments are not understood.
 bool ParseArguments(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintUsage(stdout);
-      std::exit(0);
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "lumbra-grid-bench: '%s' needs a value or is unknown\n", argv[i]);
-      return false;
-    }
-    unsigned long long n = 0;
-    if (arg == "--records" && ParseNumber(argv[++i], 100'000'000, n)) {
-      options.Records = static_cast<uint32_t>(n);
-    } else if (arg == "--positions" && ParseNumber(argv[++i], 1'000'000, n)) {
-      options.Positions = static_cast<int>(n);
-    } else if (arg == "--dir") {
-      options.Folder = argv[++i];
-    } else {
-      std::fprintf(stderr, "lumbra-grid-bench: '%s %s' is not understood\n", argv[i - 1], argv[i]);
-      return false;
-    }
-  }
-  return true;
+  return ParseBenchOptions(argc, argv, "lumbra-grid-bench", PrintUsage,
+                           {{"--records", NumberInto(options.Records, 100'000'000)},
+                            {"--positions", NumberInto(options.Positions, 1'000'000)},
+                            {"--dir", TextInto(options.Folder)}});
 }
 
 // The window's 11-pixel font, as a fixed advance per character: the widths

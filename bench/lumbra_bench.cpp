@@ -54,49 +54,12 @@ void PrintUsage(std::FILE* to) {
       to);
 }
 
-// Returns false (after a message) when the arguments are not understood.
 bool ParseArguments(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintUsage(stdout);
-      std::exit(0);
-    }
-    if (arg == "--per-field") {
-      options.PerField = true;
-      continue;
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "lumbra-bench: '%s' needs a value or is unknown\n", argv[i]);
-      return false;
-    }
-    const std::string_view value = argv[++i];
-    if (arg == "--records") {
-      unsigned long long n = 0;
-      if (!ParseNumber(argv[i], 100'000'000, n)) {
-        std::fprintf(stderr, "lumbra-bench: --records takes a number from 1 to 100000000\n");
-        return false;
-      }
-      options.Records = static_cast<uint32_t>(n);
-    } else if (arg == "--format") {
-      if (value == "vfp") {
-        options.Formats = {TBenchFormat::VisualFoxPro};
-      } else if (value == "dbase3") {
-        options.Formats = {TBenchFormat::dBase3};
-      } else if (value == "both") {
-        options.Formats = {TBenchFormat::VisualFoxPro, TBenchFormat::dBase3};
-      } else {
-        std::fprintf(stderr, "lumbra-bench: --format takes vfp, dbase3 or both\n");
-        return false;
-      }
-    } else if (arg == "--dir") {
-      options.Folder = value;
-    } else {
-      std::fprintf(stderr, "lumbra-bench: unknown option '%s'\n", argv[i - 1]);
-      return false;
-    }
-  }
-  return true;
+  return ParseBenchOptions(argc, argv, "lumbra-bench", PrintUsage,
+                           {{"--records", NumberInto(options.Records, 100'000'000)},
+                            {"--format", FormatsInto(options.Formats)},
+                            {"--dir", TextInto(options.Folder)},
+                            {"--per-field", [&options] { options.PerField = true; }}});
 }
 
 // A read-only descriptor for the floor measurements, outside the engine.

@@ -49,32 +49,11 @@ void PrintUsage(std::FILE* to) {
       to);
 }
 
-// Returns false (after a message) when the arguments are not understood.
 bool ParseArguments(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintUsage(stdout);
-      std::exit(0);
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "lumbra-reports-bench: '%s' needs a value or is unknown\n", argv[i]);
-      return false;
-    }
-    unsigned long long n = 0;
-    if (arg == "--records" && ParseNumber(argv[++i], 100'000'000, n)) {
-      options.Records = static_cast<uint32_t>(n);
-    } else if (arg == "--runs" && ParseNumber(argv[++i], 100, n)) {
-      options.DistinctRuns = static_cast<int>(n);
-    } else if (arg == "--dir") {
-      options.Folder = argv[++i];
-    } else {
-      std::fprintf(stderr, "lumbra-reports-bench: '%s %s' is not understood\n", argv[i - 1],
-                   argv[i]);
-      return false;
-    }
-  }
-  return true;
+  return ParseBenchOptions(argc, argv, "lumbra-reports-bench", PrintUsage,
+                           {{"--records", NumberInto(options.Records, 100'000'000)},
+                            {"--runs", NumberInto(options.DistinctRuns, 100)},
+                            {"--dir", TextInto(options.Folder)}});
 }
 
 // Counts the lines, as the memo would hold them.

@@ -74,7 +74,7 @@ TOpenSettings OpenSettingsOf(const TCommandLine& line) {
 // lumbra-cli names a table by its whole file name without its ".dbf"
 // extension, so any file can be named; the name is bound to the very file.
 std::string CliTableName(const std::string& path) {
-  std::string name = path.substr(FolderOfPath(path).size());
+  std::string name = path.substr(FolderOf(path).size());
   if (name.size() > 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dbf")) {
     name.resize(name.size() - 4);
   }
@@ -103,7 +103,7 @@ class TOpenFile {
         FSettings(TRegionalSettings::FromEnvironment()),
         FTable("AT", FConnection, FSettings) {
     const std::string name = CliTableName(path);
-    FConnection.SetConnectionString(NormalConnectionString(FolderOfPath(path)));
+    FConnection.SetConnectionString(NormalConnectionString(FolderOf(path)));
     FConnection.Provider().BindTable(name, path);
     FConnection.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
     FConnection.Provider().Options().CodePageOverride = settings.CodePage;

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "base/byte_order.h"
 #include "dbf/dbf_error.h"
 
 namespace lumbra {
@@ -18,21 +19,6 @@ constexpr uint16_t kDirectoryKeyLength = 10;
 constexpr uint16_t kLongestKey = 240;  // Visual FoxPro's limit
 constexpr size_t kLeafHeader = 24;
 
-uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void PutLe16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-  PutLe16(p, v);
-  PutLe16(p + 2, v >> 16);
-}
 uint32_t LowBits(unsigned count) {
   return count >= 32 ? 0xFFFFFFFF : (uint32_t{1} << count) - 1;
 }
@@ -47,12 +33,12 @@ class TReader {
     }
     uint8_t header[kHeaderSize];
     ReadExactly(FFile, 0, header, sizeof header);
-    if (Le16(header + 12) != kDirectoryKeyLength || (header[14] & kCompactCompound) != 0x60 ||
+    if (LoadLe16(header + 12) != kDirectoryKeyLength || (header[14] & kCompactCompound) != 0x60 ||
         header[15] != 1) {
       Fail("its header is not that of a compact compound index");
     }
     TCdxIndex index;
-    index.DirectoryRoot = Le32(header);
+    index.DirectoryRoot = LoadLe32(header);
     CheckPage(index.DirectoryRoot, kCdxPageSize, "the tag directory");
     ReadDirectory(index);
     for (TCdxTag& tag : index.Tags)
@@ -79,16 +65,16 @@ class TReader {
   void ReadDirectory(TCdxIndex& index) {
     uint8_t node[kCdxPageSize];
     ReadExactly(FFile, index.DirectoryRoot, node, sizeof node);
-    const uint16_t attributes = Le16(node);
+    const uint16_t attributes = LoadLe16(node);
     if ((attributes & (kRootNode | kLeafNode)) != (kRootNode | kLeafNode) || attributes > 7) {
       Fail("its tag directory is not a single leaf page (attributes " + std::to_string(attributes) +
            ")");
     }
-    if (Le32(node + 4) != kNoSibling || Le32(node + 8) != kNoSibling) {
+    if (LoadLe32(node + 4) != kNoSibling || LoadLe32(node + 8) != kNoSibling) {
       Fail("its tag directory spans several pages, a layout this program does not rewrite");
     }
-    const uint16_t count = Le16(node + 2);
-    const uint32_t recordMask = Le32(node + 14);
+    const uint16_t count = LoadLe16(node + 2);
+    const uint32_t recordMask = LoadLe32(node + 14);
     const unsigned recordBits = node[20];
     const unsigned duplicateBits = node[21];
     const unsigned trailingBits = node[22];
@@ -137,7 +123,7 @@ class TReader {
       CheckPage(offset, kHeaderSize, "the header of tag " + tag.Name);
       index.Tags.push_back(std::move(tag));
     }
-    if (Le16(node + 12) != keyEnd - entriesEnd) {
+    if (LoadLe16(node + 12) != keyEnd - entriesEnd) {
       Fail("the free space its tag directory records disagrees with its keys");
     }
   }
@@ -146,16 +132,16 @@ class TReader {
     uint8_t header[kHeaderSize];
     ReadExactly(FFile, tag.HeaderOffset, header, sizeof header);
     const std::string what = "tag " + tag.Name;
-    tag.RootOffset = Le32(header);
-    tag.KeyLength = Le16(header + 12);
+    tag.RootOffset = LoadLe32(header);
+    tag.KeyLength = LoadLe16(header + 12);
     tag.Options = header[14];
     if (tag.KeyLength < 1 || tag.KeyLength > kLongestKey ||
         (tag.Options & (0x80 | kCompactCompound)) != kCompactCompound || header[15] != 1) {
       Fail("the header of " + what + " is not that of a compact index tag");
     }
-    const uint16_t descending = Le16(header + 502);
-    const size_t forLength = Le16(header + 506);
-    const size_t keyLength = Le16(header + 510);
+    const uint16_t descending = LoadLe16(header + 502);
+    const size_t forLength = LoadLe16(header + 506);
+    const size_t keyLength = LoadLe16(header + 510);
     if (descending > 1 || keyLength < 2 || keyLength + forLength > kHeaderSize - 512) {
       Fail("the expression lengths of " + what + " are inconsistent");
     }
@@ -172,10 +158,10 @@ class TReader {
   void ReadRoot(TCdxTag& tag) {
     uint8_t node[kCdxPageSize];
     ReadExactly(FFile, tag.RootOffset, node, sizeof node);
-    tag.RootAttributes = Le16(node);
-    tag.RootKeyCount = Le16(node + 2);
+    tag.RootAttributes = LoadLe16(node);
+    tag.RootKeyCount = LoadLe16(node + 2);
     if ((tag.RootAttributes & kRootNode) == 0 || tag.RootAttributes > 7 ||
-        Le32(node + 4) != kNoSibling || Le32(node + 8) != kNoSibling) {
+        LoadLe32(node + 4) != kNoSibling || LoadLe32(node + 8) != kNoSibling) {
       Fail("the root of tag " + tag.Name + " is not a root node");
     }
   }
@@ -233,11 +219,11 @@ std::array<uint8_t, kCdxPageSize> EmptyCdxRootLeaf(uint16_t keyLength) {
   // length; the record number gets the rest of three bytes.
   const auto countBits = static_cast<unsigned>(std::bit_width(keyLength));
   const unsigned recordBits = 24 - 2 * countBits;
-  PutLe16(page.data(), kRootNode | kLeafNode);
-  PutLe32(page.data() + 4, kNoSibling);
-  PutLe32(page.data() + 8, kNoSibling);
-  PutLe16(page.data() + 12, kCdxPageSize - kLeafHeader);
-  PutLe32(page.data() + 14, LowBits(recordBits));
+  StoreLe16(page.data(), kRootNode | kLeafNode);
+  StoreLe32(page.data() + 4, kNoSibling);
+  StoreLe32(page.data() + 8, kNoSibling);
+  StoreLe16(page.data() + 12, kCdxPageSize - kLeafHeader);
+  StoreLe32(page.data() + 14, LowBits(recordBits));
   page[18] = static_cast<uint8_t>(LowBits(countBits));
   page[19] = static_cast<uint8_t>(LowBits(countBits));
   page[20] = static_cast<uint8_t>(recordBits);

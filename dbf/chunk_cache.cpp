@@ -58,6 +58,7 @@ void TChunkCache::Grow() {
 }
 
 void TChunkCache::Load(TSlot& slot, uint64_t number) {
+  ++FLoads;
   slot.Number = UINT64_MAX;  // stays invalid if the read below throws
   const uint64_t at = FStart + number * FChunkBytes;
   const auto length =

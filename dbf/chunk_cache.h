@@ -22,9 +22,12 @@ class TChunkCache {
   // than it should throws EDbfError; otherwise it comes back shorter.
   TChunkCache(IFileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact);
 
-  // The bytes of chunk number, from start + number * chunkBytes, valid until
-  // the next call. Throws what the file's reads throw.
+  // The bytes of chunk number, from start + number * chunkBytes, valid while
+  // Loads() stays as it was. Throws what the file's reads throw.
   std::string_view Chunk(uint64_t number);
+  // How many times a chunk has been read into the cache: the generation of
+  // the bytes it lends, which only a read can overwrite.
+  uint64_t Loads() const { return FLoads; }
   // The bytes of chunk number when the cache holds it, else nothing (a null
   // data pointer): never reads, and leaves earlier views valid.
   std::string_view Cached(uint64_t number) const {
@@ -57,6 +60,7 @@ class TChunkCache {
   size_t FMaxSlots;
   uint64_t FNextChunk = 0;  // the chunk after the last one read
   size_t FScatteredMisses = 0;
+  uint64_t FLoads = 0;
 };
 
 }  // namespace lumbra

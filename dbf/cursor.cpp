@@ -1,6 +1,7 @@
 #include "dbf/cursor.h"
 
 #include "base/progress.h"
+#include "base/shortcuts.h"
 
 namespace lumbra {
 
@@ -44,7 +45,7 @@ uint32_t TDbfCursor::RecordAt(uint32_t position) const {
   // A walk asks for the positions in turn: the answer for an earlier
   // position is a start that the next is at most a step or two beyond. The
   // entries appended since all lie beyond any position already answered.
-  if (position >= FHintPosition) {
+  if (kShortcuts && position >= FHintPosition) {
     low = FHintDeleted;
     int steps = 0;
     while (low < high && steps < 4 && before(low)) {

@@ -7,6 +7,7 @@
 
 #include "base/date_time.h"
 #include "base/progress.h"
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 
@@ -14,7 +15,6 @@ namespace lumbra {
 
 namespace {
 
-constexpr int64_t kMsPerDay = 86'400'000;
 // The answers kept for text comparisons stop growing at about this many
 // bytes, counting each with its bytes and its share of the look-up table.
 constexpr size_t kMaxAnswerBytes = size_t{4} << 20;
@@ -508,7 +508,8 @@ const Variant& TFilterExpression::Value(size_t field, const uint8_t* record) {
 }
 
 bool TFilterExpression::Compare(TComparison& c, const uint8_t* record) {
-  if (c.Family == TValueFamily::Text) {
+  // A character field's answer is kept by its bytes, which need no decoding.
+  if (kShortcuts && c.Family == TValueFamily::Text) {
     std::string_view bytes;
     const TRawText raw = RawText(FTable, record, c.Field, bytes);
     if (raw != TRawText::Other) {
@@ -563,8 +564,8 @@ bool TFilterExpression::CompareText(const TComparison& c, std::string_view text)
   text = WithoutTrailingBlanks(text);
   if (c.Operator == TOperator::Like) return c.Pattern.Matches(text);
   int order;
-  if ((c.Operator == TOperator::Equal || c.Operator == TOperator::NotEqual) && c.PlainText &&
-      std::all_of(text.begin(), text.end(), [&](char ch) {
+  if (kShortcuts && (c.Operator == TOperator::Equal || c.Operator == TOperator::NotEqual) &&
+      c.PlainText && std::all_of(text.begin(), text.end(), [&](char ch) {
         return FCollation.IsPlainAscii(static_cast<unsigned char>(ch));
       })) {
     // Texts of plain ASCII characters are equal to the collation exactly

@@ -121,9 +121,4 @@ class TFilterExpression {
 // EDbfError when the file cannot be read; the cursor is then unchanged.
 void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter);
 
-// The time line of a day-count date-time: milliseconds since 1899-12-30
-// 00:00, counting forward also before that day (where a day-count's fraction
-// counts from midnight in the other direction).
-int64_t TimeLineMilliseconds(double oleDate);
-
 }  // namespace lumbra

@@ -7,28 +7,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/text.h"
+
 namespace lumbra {
 
 namespace {
-
-uint32_t HashBytes(std::string_view bytes) {
-  // Eight bytes at a time, mixed by multiplication: table texts are short,
-  // and this is the inner loop of filters and sorts.
-  uint64_t hash = 0x9E3779B97F4A7C15ull ^ bytes.size();
-  size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-    hash ^= hash >> 32;
-  }
-  uint64_t tail = 0;
-  if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
-  hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
-  return static_cast<uint32_t>(hash ^ (hash >> 29));
-}
-
-constexpr int64_t kMsPerDay = 86'400'000;
 
 // Magnitudes of two decimals: -1, 0 or 1.
 int CompareMagnitudes(TUInt128 a, int scaleA, TUInt128 b, int scaleB) {
@@ -55,32 +38,28 @@ int CompareMagnitudes(TUInt128 a, int scaleA, TUInt128 b, int scaleB) {
 }  // namespace
 
 TValueFamily FamilyOf(const TDbfField& field) {
-  // Mirrors TDbfTable::DecodeField: a type in a width it never has decodes as bytes.
-  switch (field.Type) {
-    case 'C':
-    case 'V':
-    case 'M':
-      return field.IsBinary() ? TValueFamily::Binary : TValueFamily::Text;
-    case 'N':
-    case 'F':
+  switch (field.Kind) {
+    case TFieldKind::Character:
+    case TFieldKind::Varchar:
+    case TFieldKind::Memo:
+      return field.Binary ? TValueFamily::Binary : TValueFamily::Text;
+    case TFieldKind::Numeric:
       return TValueFamily::Number;
-    case 'I':
-    case '+':
-      return field.Length == 4 ? TValueFamily::Number : TValueFamily::Binary;
-    case 'O':
-    case 'Y':
-    case 'B':
-      return field.Length == 8 ? TValueFamily::Number : TValueFamily::Binary;
-    case 'D':
+    case TFieldKind::Integer:
+    case TFieldKind::Double:
+    case TFieldKind::Currency:
+      return field.OddWidth ? TValueFamily::Binary : TValueFamily::Number;
+    case TFieldKind::Date:
       return TValueFamily::Date;
-    case 'T':
-    case '@':
-      return field.Length == 8 ? TValueFamily::Date : TValueFamily::Binary;
-    case 'L':
+    case TFieldKind::DateTime:
+      return field.OddWidth ? TValueFamily::Binary : TValueFamily::Date;
+    case TFieldKind::Logical:
       return TValueFamily::Logical;
-    default:
-      return TValueFamily::Binary;
+    case TFieldKind::NullFlags:
+    case TFieldKind::Unknown:
+      break;
   }
+  return TValueFamily::Binary;
 }
 
 int FindColumn(const TDbfTable& table, std::string_view name) {
@@ -126,16 +105,9 @@ TRawText RawText(const TDbfTable& table, const uint8_t* record, size_t field,
                  std::string_view& bytes) {
   const TDbfHeader& header = table.Header();
   const TDbfField& f = header.Fields[field];
-  if (f.Type != 'C' || f.IsBinary()) return TRawText::Other;
-  if (f.NullBit >= 0) {
-    const TDbfField& flags = header.Fields[static_cast<size_t>(header.NullFlagsField)];
-    const auto byte = static_cast<uint32_t>(f.NullBit / 8);
-    if (byte < flags.Length && ((record[flags.Offset + byte] >> (f.NullBit % 8)) & 1) != 0) {
-      return TRawText::Null;
-    }
-  }
-  bytes = std::string_view(reinterpret_cast<const char*>(record + f.Offset), f.Length);
-  bytes = WithoutTrailingBlanks(bytes.substr(0, bytes.find('\0')));
+  if (f.Kind != TFieldKind::Character || f.Binary) return TRawText::Other;
+  if (header.IsNullByFlag(record, f)) return TRawText::Null;
+  bytes = WithoutTrailingBlanks(TDbfTable::CharacterBytes(record, f));
   return TRawText::Text;
 }
 
@@ -176,12 +148,6 @@ void TDistinctBytes::Grow() {
     slots[slot] = id + 1;
   }
   FSlots = std::move(slots);
-}
-
-int64_t TimeLineMilliseconds(double oleDate) {
-  const double days = std::trunc(oleDate);
-  const auto ms = static_cast<int64_t>(std::llround(std::fabs(oleDate - days) * kMsPerDay));
-  return static_cast<int64_t>(days) * kMsPerDay + ms;
 }
 
 double DecimalToDouble(const TDecimal& value) {

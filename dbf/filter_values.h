@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/date_time.h"
 #include "base/variant.h"
 #include "dbf/header.h"
 #include "dbf/table.h"
@@ -92,12 +93,6 @@ class TDistinctBytes {
   std::vector<uint32_t> FHashes;  // by number
   std::vector<uint32_t> FSlots;   // number + 1; 0 for an empty slot
 };
-
-// Milliseconds since 1899-12-30 00:00 of a day-count date-time, rounded to
-// the millisecond: a time line that runs forward also before that day, where
-// a day-count's fraction counts from midnight backwards (-1.25 is
-// 1899-12-29 06:00).
-int64_t TimeLineMilliseconds(double oleDate);
 
 // The position, counting characters from 1, of byte offset in UTF-8 text.
 size_t CharacterPosition(std::string_view text, size_t offset);

@@ -2,19 +2,12 @@
 
 #include <cstring>
 
+#include "base/byte_order.h"
 #include "dbf/dbf_error.h"
 
 namespace lumbra {
 
 namespace {
-
-uint16_t Le16(const unsigned char* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 std::string Hex2(unsigned v) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -83,7 +76,7 @@ TDbfFormat FormatOf(uint8_t v) {
 // The dBase II layout: 16-byte descriptors after an 8-byte header, records at 521.
 bool TryDecodeDBase2(const unsigned char* b, size_t size, uint64_t fileSize, TDbfHeader& h) {
   if (size < 8 || b[0] != 0x02) return false;
-  const uint32_t recordLength = Le16(b + 6);
+  const uint32_t recordLength = LoadLe16(b + 6);
   std::vector<TDbfField> fields;
   uint32_t sum = 1;
   size_t pos = 8;
@@ -106,7 +99,7 @@ bool TryDecodeDBase2(const unsigned char* b, size_t size, uint64_t fileSize, TDb
   if (sum != recordLength || fields.empty()) return false;
   h.Version = 0x02;
   h.Format = TDbfFormat::dBase2;
-  h.RecordCount = Le16(b + 1);
+  h.RecordCount = LoadLe16(b + 1);
   h.UpdateMonth = b[3];
   h.UpdateDay = b[4];
   h.UpdateYear = b[5];
@@ -164,15 +157,94 @@ void LayOutFields(TDbfHeader& h) {
   }
 }
 
+// The one reading of the type letter: what the field's bytes decode to.
+void Describe(TDbfField& f, TDbfFormat format) {
+  const bool level7 = format == TDbfFormat::dBase7;
+  const bool flaggedBinary = (f.Flags & 0x04) != 0;
+  const auto fixed = [&](TFieldKind kind, uint32_t width) {
+    f.Kind = kind;
+    f.OddWidth = f.Length != width;
+  };
+  switch (f.Type) {
+    case 'C':
+      f.Kind = TFieldKind::Character;
+      f.Binary = flaggedBinary;
+      break;
+    case 'V':
+    case 'Q':
+      f.Kind = TFieldKind::Varchar;
+      f.Binary = f.Type == 'Q' || flaggedBinary;
+      break;
+    case 'N':
+    case 'F':
+      f.Kind = TFieldKind::Numeric;
+      break;
+    case 'D':
+      f.Kind = TFieldKind::Date;
+      break;
+    case 'L':
+      f.Kind = TFieldKind::Logical;
+      break;
+    case 'I':
+    case '+':
+      fixed(TFieldKind::Integer, 4);
+      f.AutoIncrement = f.Type == '+' || (f.Flags & 0x08) != 0;
+      f.Sortable7 = level7;
+      break;
+    case 'O':
+      fixed(TFieldKind::Double, 8);
+      f.Sortable7 = true;
+      break;
+    case 'Y':
+      fixed(TFieldKind::Currency, 8);
+      break;
+    case 'T':
+    case '@':
+      fixed(TFieldKind::DateTime, 8);
+      f.Sortable7 = f.Type == '@' && level7;
+      break;
+    case 'B':
+      // dBase's B is a memo pointer; Visual FoxPro's, 8 bytes wide, a double.
+      if (f.Length == 8) {
+        f.Kind = TFieldKind::Double;
+      } else {
+        f.Kind = TFieldKind::Memo;
+        f.Binary = true;
+      }
+      break;
+    case 'M':
+      f.Kind = TFieldKind::Memo;
+      f.Binary = flaggedBinary;
+      break;
+    case 'G':
+    case 'P':
+    case 'W':
+      f.Kind = TFieldKind::Memo;
+      f.Binary = true;
+      break;
+    case '0':
+      f.Kind = TFieldKind::NullFlags;
+      break;
+    default:
+      f.Kind = TFieldKind::Unknown;
+      break;
+  }
+}
+
+void DescribeFields(TDbfHeader& h) {
+  for (TDbfField& f : h.Fields)
+    Describe(f, h.Format);
+}
+
 void AssignNullFlagBits(TDbfHeader& h) {
   int bit = 0;
   for (size_t i = 0; i < h.Fields.size(); ++i) {
     TDbfField& f = h.Fields[i];
-    if (f.Type == '0') {
+    if (f.Kind == TFieldKind::NullFlags) {
       if (h.NullFlagsField < 0) h.NullFlagsField = static_cast<int>(i);
       continue;
     }
-    if (f.Type == 'V' || f.Type == 'Q') f.VarLengthBit = bit++;
+    if (f.Kind == TFieldKind::Varchar) f.VarLengthBit = bit++;
     if (f.IsNullable()) f.NullBit = bit++;
   }
   // Without a _NullFlags field no bit can be read.
@@ -214,7 +286,6 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
     f.Length = level7 ? d[33] : d[16];
     f.Decimals = level7 ? d[34] : d[17];
     if (h.Format == TDbfFormat::VisualFoxPro) f.Flags = d[18];
-    f.Sortable7 = level7 && (f.Type == 'I' || f.Type == '+' || f.Type == 'O');
     plain += f.Length;
     clipper += f.Length + (f.Type == 'C' ? 256u * f.Decimals : 0u);
     h.Fields.push_back(std::move(f));
@@ -235,20 +306,6 @@ void DecodeDescriptors(const unsigned char* b, size_t size, TDbfHeader& h) {
 }
 
 }  // namespace
-
-bool TDbfField::IsMemo() const {
-  switch (Type) {
-    case 'M':
-    case 'G':
-    case 'P':
-    case 'W':
-      return true;
-    case 'B':
-      return Length != 8;
-    default:
-      return false;
-  }
-}
 
 bool TDbfHeader::HasMemoFields() const {
   for (const TDbfField& f : Fields) {
@@ -273,7 +330,10 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   const size_t size = bytes.size();
   if (fileSize == 0) throw EDbfError(TDbfErrorKind::Corrupt, "not a table: the file is empty");
   TDbfHeader h;
-  if (TryDecodeDBase2(b, size, fileSize, h)) return h;
+  if (TryDecodeDBase2(b, size, fileSize, h)) {
+    DescribeFields(h);
+    return h;
+  }
   if (fileSize < 32 || size < 32) {
     throw EDbfError(TDbfErrorKind::Corrupt, "truncated header: the file has " +
                                                 std::to_string(fileSize) +
@@ -285,9 +345,9 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   h.UpdateYear = b[1];
   h.UpdateMonth = b[2];
   h.UpdateDay = b[3];
-  h.RecordCount = Le32(b + 4);
-  h.HeaderLength = Le16(b + 8);
-  h.RecordLength = Le16(b + 10);
+  h.RecordCount = LoadLe32(b + 4);
+  h.HeaderLength = LoadLe16(b + 8);
+  h.RecordLength = LoadLe16(b + 10);
   h.TableFlags = b[28];
   h.CodePageMark = b[29];
   try {
@@ -306,6 +366,7 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
     if (h.Format == TDbfFormat::dBase7) h.LanguageDriver = NameOf(b + 32, 32);
     DecodeDescriptors(b, size, h);
     LayOutFields(h);
+    DescribeFields(h);
   } catch (const EDbfError& e) {
     if (known) throw;
     throw EDbfError(TDbfErrorKind::Unsupported,

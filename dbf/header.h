@@ -20,23 +20,50 @@ enum class TDbfFormat : uint8_t {
 
 enum class TMemoFormat : uint8_t { None, Fpt, Dbt };
 
+// What a field's bytes decode to, settled once from its type letter and width.
+enum class TFieldKind : uint8_t {
+  Character,  // C: text up to the first NUL, or bytes when binary
+  Varchar,    // V, Q: text or bytes, shorter when the length bit is set
+  Numeric,    // N, F: ASCII digits, an exact decimal
+  Date,       // D: YYYYMMDD
+  Logical,    // L
+  Integer,    // I, +: 32 bits
+  Double,     // O, and B 8 bytes wide
+  Currency,   // Y: 64 bits, 4 decimals
+  DateTime,   // T, @
+  Memo,       // M, G, P, W, and B of another width: a memo file pointer
+  NullFlags,  // 0: the _NullFlags system field
+  Unknown,    // any other letter: the raw bytes
+};
+
+// One field descriptor as the header decoder reads it. Everything the
+// record decoder, filters, sorts and column descriptions need to know about
+// a field's values is here, so that no other code looks at the type letter.
 struct TDbfField {
   std::string RawName;  // as stored: up to the first NUL, trailing blanks cut
   char Type = 'C';
   uint32_t Length = 0;
   uint8_t Decimals = 0;
-  uint8_t Flags = 0;       // Visual FoxPro field flags; 0 in every other format
-  uint32_t Offset = 0;     // in the record, counting the deletion flag
-  int NullBit = -1;        // bit in _NullFlags that marks Null, or -1
-  int VarLengthBit = -1;   // bit in _NullFlags that marks a short V/Q value, or -1
-  bool Sortable7 = false;  // dBase 7 encoding of I, + and O
+  uint8_t Flags = 0;      // Visual FoxPro field flags; 0 in every other format
+  uint32_t Offset = 0;    // in the record, counting the deletion flag
+  int NullBit = -1;       // bit in _NullFlags that marks Null, or -1
+  int VarLengthBit = -1;  // bit in _NullFlags that marks a short V/Q value, or -1
+  TFieldKind Kind = TFieldKind::Unknown;
+  // Values are bytes, not text: binary C, V and M fields, Q, and the memo
+  // fields other than M.
+  bool Binary = false;
+  bool AutoIncrement = false;  // + fields, and I fields flagged so
+  // Stored in dBase 7's byte-sortable form: I, + and @ of dBase 7, and O.
+  bool Sortable7 = false;
+  // A width the kind's values never have: an Integer's values are then its
+  // bytes, a Double's, Currency's or DateTime's are Null.
+  bool OddWidth = false;
 
-  bool IsSystem() const { return (Flags & 0x01) != 0 || Type == '0'; }
+  bool IsSystem() const { return (Flags & 0x01) != 0 || Kind == TFieldKind::NullFlags; }
   bool IsNullable() const { return (Flags & 0x02) != 0; }
-  bool IsBinary() const { return (Flags & 0x04) != 0; }
-  bool IsAutoIncrement() const { return Type == '+' || (Type == 'I' && (Flags & 0x08) != 0); }
-  // Memo pointer fields: M, G, P, W, and dBase's B (10 wide; VFP's 8-wide B is a double).
-  bool IsMemo() const;
+  bool IsBinary() const { return Binary; }
+  bool IsAutoIncrement() const { return AutoIncrement; }
+  bool IsMemo() const { return Kind == TFieldKind::Memo; }
 };
 
 struct TDbfHeader {
@@ -61,6 +88,17 @@ struct TDbfHeader {
   TMemoFormat PreferredMemoFormat() const;
   // dBase IV-style .dbt blocks (signature and length) rather than III-style.
   bool DbtIsLevel4() const { return (Version & 0x08) != 0; }
+  // Whether bit (0 or more) of record's _NullFlags is set; bits beyond the
+  // field are not.
+  bool NullFlag(const uint8_t* record, int bit) const {
+    const TDbfField& flags = Fields[static_cast<size_t>(NullFlagsField)];
+    const auto byte = static_cast<uint32_t>(bit / 8);
+    return byte < flags.Length && ((record[flags.Offset + byte] >> (bit % 8)) & 1) != 0;
+  }
+  // Whether field's value in record is Null by its _NullFlags bit.
+  bool IsNullByFlag(const uint8_t* record, const TDbfField& field) const {
+    return field.NullBit >= 0 && NullFlag(record, field.NullBit);
+  }
 };
 
 // Decodes the header from the first bytes of a file whose full size is

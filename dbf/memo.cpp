@@ -2,37 +2,25 @@
 
 #include <algorithm>
 
+#include "base/byte_order.h"
 #include "dbf/dbf_error.h"
 
 namespace lumbra {
-
-namespace {
-
-uint32_t Be32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
 
 TMemoFile::TMemoFile(std::unique_ptr<IFileIo> file, TKind kind, bool dbtLevel4)
     : FFile(std::move(file)),
       FKind(kind),
       FChunks(std::make_unique<TChunkCache>(*FFile, 0, FFile->Size(), kChunkBytes, false)) {
-  unsigned char header[24] = {};
+  unsigned char header[kHeaderBytes] = {};
   FFile->ReadAt(0, header, sizeof header);
-  if (kind == TKind::Fpt) {
-    FBlockSize = static_cast<uint32_t>(header[6]) << 8 | header[7];
-    if (FBlockSize != 0) FFirstBlock = (512 + FBlockSize - 1) / FBlockSize;
-  } else {
-    FBlockSize = 512;
-    const uint32_t declared = static_cast<uint32_t>(header[20]) | header[21] << 8;
-    if (dbtLevel4 && declared != 0) FBlockSize = declared;
-  }
+  FBlockSize = BlockSizeOf(kind, dbtLevel4, header);
+  if (kind == TKind::Fpt && FBlockSize != 0) FFirstBlock = (512 + FBlockSize - 1) / FBlockSize;
+}
+
+uint32_t TMemoFile::BlockSizeOf(TKind kind, bool dbtLevel4, const unsigned char* header) {
+  if (kind == TKind::Fpt) return LoadBe16(header + 6);
+  const uint32_t declared = LoadLe16(header + 20);
+  return dbtLevel4 && declared != 0 ? declared : 512;
 }
 
 TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
@@ -49,11 +37,11 @@ TMemoRead TMemoFile::Read(uint64_t block, std::string_view& out) {
   const auto* h = reinterpret_cast<const unsigned char*>(head.data());
   uint64_t length;
   if (FKind == TKind::Fpt) {
-    if (Be32(h) > 2) return TMemoRead::Bad;  // not a picture, text or object block
-    length = Be32(h + 4);
+    if (LoadBe32(h) > 2) return TMemoRead::Bad;  // not a picture, text or object block
+    length = LoadBe32(h + 4);
   } else if (h[0] == 0xFF && h[1] == 0xFF && h[2] == 0x08 && h[3] == 0x00) {
     // dBase IV block: the stored length counts the 8-byte block header.
-    const uint32_t stored = Le32(h + 4);
+    const uint32_t stored = LoadLe32(h + 4);
     length = stored >= 8 ? stored - 8 : 0;
   } else {
     return ReadDbtText(offset, out);

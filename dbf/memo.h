@@ -23,6 +23,12 @@ class TMemoFile {
   // Reads the memo header. Throws EDbfError when the header cannot be read;
   // a header whose block size is unusable yields a file whose reads are all Bad.
   TMemoFile(std::unique_ptr<IFileIo> file, TKind kind, bool dbtLevel4);
+  // The block size declared by a memo file's header, of which header holds
+  // the first kHeaderBytes (zeros where the file is shorter): an .fpt's own
+  // (0 when damaged), 512 for a III-style .dbt, a IV-style .dbt's own with 0
+  // read as 512.
+  static constexpr size_t kHeaderBytes = 24;
+  static uint32_t BlockSizeOf(TKind kind, bool dbtLevel4, const unsigned char* header);
 
   // The bytes of the memo at block, valid until the next call. Block 0 is an
   // empty memo.

@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_order.h"
 #include "base/progress.h"
 #include "dbf/cdx.h"
 #include "dbf/dbf_error.h"
+#include "dbf/memo.h"
 
 namespace lumbra {
 
@@ -25,15 +27,6 @@ constexpr uint8_t kDeletedFlag = 0x2A;
 constexpr uint8_t kEndOfFile = 0x1A;
 constexpr size_t kCopyBytes = size_t{1} << 20;
 constexpr size_t kFptHeaderSize = 512;
-
-void PutLe32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<char>(v >> (8 * i));
-}
-void PutBe32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<char>(v >> (8 * (3 - i)));
-}
 
 // A check that failed before anything was written; Why() is the reason
 // alone, for a caller that words what went before differently.
@@ -159,28 +152,25 @@ std::string EmptyMemo(const std::string& table, TLockedFile& memo, TMemoFormat f
     std::string bytes(kFptHeaderSize, '\0');
     memo.ReadAt(0, bytes.data(), bytes.size());
     if (size < 8) refuse("the file is shorter than a memo header");
-    const uint32_t blockSize =
-        static_cast<uint32_t>(static_cast<uint8_t>(bytes[6])) << 8 | static_cast<uint8_t>(bytes[7]);
+    const uint32_t blockSize = TMemoFile::BlockSizeOf(
+        TMemoFile::TKind::Fpt, false, reinterpret_cast<const unsigned char*>(bytes.data()));
     if (blockSize == 0) refuse("its block size is 0");
-    PutBe32(bytes.data(), static_cast<uint32_t>((kFptHeaderSize + blockSize - 1) / blockSize));
+    StoreBe32(bytes.data(), static_cast<uint32_t>((kFptHeaderSize + blockSize - 1) / blockSize));
     return bytes;
   }
   // .dbt: the III style has 512-byte blocks; the IV style keeps its block
   // size (0 read as 512, as the reader does) and its first block is the header.
-  std::string head(24, '\0');
+  std::string head(TMemoFile::kHeaderBytes, '\0');
   memo.ReadAt(0, head.data(), head.size());
   if (size < 4) refuse("the file is shorter than a memo header");
-  uint32_t blockSize = 512;
-  if (header.DbtIsLevel4()) {
-    const uint32_t declared =
-        static_cast<uint8_t>(head[20]) | static_cast<uint32_t>(static_cast<uint8_t>(head[21])) << 8;
-    if (declared != 0) blockSize = declared;
-    if (blockSize < head.size())
-      refuse("its block size " + std::to_string(blockSize) + " is too small");
-  }
+  const uint32_t blockSize =
+      TMemoFile::BlockSizeOf(TMemoFile::TKind::Dbt, header.DbtIsLevel4(),
+                             reinterpret_cast<const unsigned char*>(head.data()));
+  if (blockSize < head.size())
+    refuse("its block size " + std::to_string(blockSize) + " is too small");
   std::string bytes(blockSize, '\0');
   memo.ReadAt(0, bytes.data(), bytes.size());
-  PutLe32(bytes.data(), 1);
+  StoreLe32(bytes.data(), 1);
   return bytes;
 }
 
@@ -526,7 +516,7 @@ TPackResult PackTable(TTableLock& lock, IPackIo& io) {
     std::string head = old.HeaderBytes;
     const std::array<uint8_t, 3> date = TodaysDate(h);
     std::memcpy(head.data() + 1, date.data(), date.size());
-    PutLe32(head.data() + 4, old.Live);
+    StoreLe32(head.data() + 4, old.Live);
     table->Write(0, head);
     uint64_t offset = h.HeaderLength;
     uint32_t kept = 0;

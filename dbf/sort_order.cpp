@@ -117,10 +117,8 @@ class TColumnKeys {
   TColumnKeys(const TDbfTable& table, const TSortKey& key, size_t slots)
       : FField(key.Field),
         FFamily(FamilyOf(table.Fields()[key.Field])),
-        FExactDecimal(
-            FFamily == TValueFamily::Number &&
-            (table.Fields()[key.Field].Type == 'N' || table.Fields()[key.Field].Type == 'F') &&
-            table.Fields()[key.Field].Length > kWidestDoubleExactField),
+        FExactDecimal(table.Fields()[key.Field].Kind == TFieldKind::Numeric &&
+                      table.Fields()[key.Field].Length > kWidestDoubleExactField),
         FDescending(key.Descending) {
     // Every slot is stored before it is read: no need to clear the memory.
     if (IsSmall()) {

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "dbf/container.h"
 #include "dbf/dbf_error.h"
@@ -116,14 +117,8 @@ const uint8_t* TDbfTable::RecordInNewChunk(uint32_t index) {
   FChunkFirst = number * FRecordsPerChunk;
   FChunkRecords = static_cast<uint32_t>(chunk.size() / FHeader.RecordLength);
   FChunkBytes = reinterpret_cast<const uint8_t*>(chunk.data());
+  FChunkLoads = FChunks->Loads();
   return FChunkBytes + static_cast<size_t>(index - FChunkFirst) * FHeader.RecordLength;
-}
-
-bool TDbfTable::NullFlag(const uint8_t* record, int bit) const {
-  const TDbfField& flags = FHeader.Fields[static_cast<size_t>(FHeader.NullFlagsField)];
-  const auto byte = static_cast<uint32_t>(bit / 8);
-  if (byte >= flags.Length) return false;
-  return ((record[flags.Offset + byte] >> (bit % 8)) & 1) != 0;
 }
 
 void TDbfTable::DecodeText(std::string_view bytes, bool binary, Variant& out) {
@@ -166,61 +161,61 @@ void TDbfTable::DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant
     out.SetNull();
     return;
   }
-  const bool text = field.Type == 'M' && !field.IsBinary();
-  DecodeText(memo, !text, out);
+  DecodeText(memo, field.Binary, out);
   // The value holds its own copy: a long memo is not kept twice.
   FMemo->ReleaseLong();
+}
+
+std::string_view TDbfTable::CharacterBytes(const uint8_t* record, const TDbfField& field) {
+  const std::string_view raw(reinterpret_cast<const char*>(record + field.Offset), field.Length);
+  return raw.substr(0, LengthBeforeNul(raw));
 }
 
 void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
   const TDbfField& f = FHeader.Fields[index];
   const uint8_t* p = record + f.Offset;
   const std::string_view raw(reinterpret_cast<const char*>(p), f.Length);
-  if (f.NullBit >= 0 && NullFlag(record, f.NullBit)) {
+  if (FHeader.IsNullByFlag(record, f)) {
     out.SetNull();
     return;
   }
   double date;
-  switch (f.Type) {
-    case 'C': {
-      if (f.IsBinary()) {
+  switch (f.Kind) {
+    case TFieldKind::Character: {
+      if (f.Binary) {
         out.SetBytes(raw);
         return;
       }
-      // Some writers pad with NULs: the text ends at the first one. Text
-      // that is ASCII up to there is its own UTF-8.
-      if (FCodePage->KeepsAscii()) {
+      // Text that is ASCII up to its end or its first NUL is its own UTF-8.
+      if (kShortcuts && FCodePage->KeepsAscii()) {
         const size_t ascii = AsciiLengthBeforeNul(raw);
         if (ascii == raw.size() || raw[ascii] == '\0') {
           out.SetString(raw.substr(0, ascii));
           return;
         }
       }
-      DecodeText(raw.substr(0, LengthBeforeNul(raw)), false, out);
+      DecodeText(CharacterBytes(record, f), false, out);
       return;
     }
-    case 'V':
-    case 'Q': {
+    case TFieldKind::Varchar: {
       size_t length = f.Length;
-      if (f.VarLengthBit >= 0 && NullFlag(record, f.VarLengthBit) && f.Length > 0) {
+      if (f.VarLengthBit >= 0 && FHeader.NullFlag(record, f.VarLengthBit) && f.Length > 0) {
         length = std::min<size_t>(p[f.Length - 1], f.Length - 1);
       }
-      DecodeText(raw.substr(0, length), f.Type == 'Q' || f.IsBinary(), out);
+      DecodeText(raw.substr(0, length), f.Binary, out);
       return;
     }
-    case 'N':
-    case 'F': {
+    case TFieldKind::Numeric:
       if (!DecodeAsciiNumber(raw, out.SetDecimalBuffer())) out.SetNull();
       return;
-    }
-    case 'D':
+    case TFieldKind::Date:
       if (DecodeDate(raw, date)) {
         out.SetDate(date);
       } else {
         out.SetNull();
       }
       return;
-    case 'L': {
+    case TFieldKind::Logical: {
       bool value;
       if (f.Length >= 1 && DecodeLogical(p[0], value)) {
         out.SetBoolean(value);
@@ -229,9 +224,9 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       }
       return;
     }
-    case 'I':
-    case '+':
-      if (f.Length != 4) break;
+    case TFieldKind::Integer:
+      // In another width its column is a binary one: the raw bytes.
+      if (f.OddWidth) break;
       if (f.Sortable7) {
         out.SetInteger(DecodeLevel7Integer(p));
       } else {
@@ -240,22 +235,22 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
         out.SetInteger(value);
       }
       return;
-    case 'O':
-      if (f.Length != 8) {
-        // Its column is a double's: bytes of another width are no value of it.
+    case TFieldKind::Double:
+      // Its column is a double's: bytes of another width are no value of it.
+      // Stored sortable, a double is never all zero bytes (that would be a
+      // NaN): such a field was never written, and is blank.
+      if (f.OddWidth || (f.Sortable7 && raw.find_first_not_of('\0') == std::string_view::npos)) {
         out.SetNull();
-        return;
-      }
-      // Stored sortable, a double is never all zero bytes (that would be a NaN):
-      // such a field was never written, and is blank.
-      if (raw.find_first_not_of('\0') == std::string_view::npos) {
-        out.SetNull();
-      } else {
+      } else if (f.Sortable7) {
         out.SetDouble(DecodeLevel7Double(p));
+      } else {
+        double value;
+        std::memcpy(&value, p, 8);
+        out.SetDouble(value);
       }
       return;
-    case 'Y': {
-      if (f.Length != 8) {
+    case TFieldKind::Currency: {
+      if (f.OddWidth) {
         out.SetNull();
         return;
       }
@@ -264,15 +259,9 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       out.SetCurrency(value);
       return;
     }
-    case 'T':
-    case '@': {
-      if (f.Length != 8) {
-        out.SetNull();
-        return;
-      }
-      const bool ok = f.Type == '@' && FHeader.Format == TDbfFormat::dBase7
-                          ? DecodeLevel7Timestamp(p, date)
-                          : DecodeJulianDateTime(p, date);
+    case TFieldKind::DateTime: {
+      const bool ok = !f.OddWidth && (f.Sortable7 ? DecodeLevel7Timestamp(p, date)
+                                                  : DecodeJulianDateTime(p, date));
       if (ok) {
         out.SetDate(date);
       } else {
@@ -280,26 +269,13 @@ void TDbfTable::DecodeField(const uint8_t* record, size_t index, Variant& out) {
       }
       return;
     }
-    case 'B':
-      if (f.Length == 8) {
-        double value;
-        std::memcpy(&value, p, 8);
-        out.SetDouble(value);
-        return;
-      }
+    case TFieldKind::Memo:
       DecodeMemo(f, p, out);
       return;
-    case 'M':
-    case 'G':
-    case 'P':
-    case 'W':
-      DecodeMemo(f, p, out);
-      return;
-    default:
+    case TFieldKind::NullFlags:
+    case TFieldKind::Unknown:
       break;
   }
-  // Unknown types, and integers in a width they never have (their column is
-  // a binary one): the raw bytes.
   out.SetBytes(raw);
 }
 

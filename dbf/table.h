@@ -2,11 +2,13 @@
 // positioned reads, its memo file, and the decoding of values.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/shortcuts.h"
 #include "base/variant.h"
 #include "dbf/chunk_cache.h"
 #include "dbf/code_page.h"
@@ -59,14 +61,20 @@ class TDbfTable {
   // The memo file's name; "" without one.
   std::string MemoPath() const { return FMemo == nullptr ? std::string() : FMemo->File().Name(); }
 
-  // The bytes of record index (0-based, below RecordCount()), valid until the
-  // next call. Throws EDbfError when the file no longer holds them.
+  // The bytes of record index (0-based, below RecordCount()), valid while
+  // RecordLoads() stays as it was. Throws EDbfError when the file no longer
+  // holds them.
   const uint8_t* RecordAt(uint32_t index) {
     // A walk stays in one chunk for many records: those need no look-up.
     const uint32_t offset = index - FChunkFirst;
-    if (offset < FChunkRecords) return FChunkBytes + size_t{offset} * FHeader.RecordLength;
+    assert(FChunkRecords == 0 || FChunkLoads == FChunks->Loads());
+    if (kShortcuts && offset < FChunkRecords)
+      return FChunkBytes + size_t{offset} * FHeader.RecordLength;
     return RecordInNewChunk(index);
   }
+  // The generation of the record bytes RecordAt lends: a holder that keeps
+  // them across calls keeps this with them, and reads again once it changes.
+  uint64_t RecordLoads() const { return FChunks->Loads(); }
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
   // Asks the processor to bring record index toward its caches when the
   // record's chunk is held, and with memos, the start of the memos of a
@@ -76,6 +84,9 @@ class TDbfTable {
   // Decodes field (an index into Fields()) of record into out. Bad values give
   // Null; only a failing read of the memo file throws.
   void DecodeField(const uint8_t* record, size_t field, Variant& out);
+  // The bytes of a character field's text in record: up to the first NUL,
+  // since some writers pad with NULs.
+  static std::string_view CharacterBytes(const uint8_t* record, const TDbfField& field);
 
  private:
   TDbfTable(std::unique_ptr<IFileIo> file, TDbfHeader header, std::unique_ptr<IFileIo> memo,
@@ -83,7 +94,6 @@ class TDbfTable {
   void Init(std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat, const TDbfOpenOptions& options);
   void DecodeText(std::string_view bytes, bool binary, Variant& out);
   void DecodeMemo(const TDbfField& field, const uint8_t* bytes, Variant& out);
-  bool NullFlag(const uint8_t* record, int bit) const;
   const uint8_t* RecordInNewChunk(uint32_t index);
 
   std::unique_ptr<IFileIo> FFile;
@@ -100,11 +110,12 @@ class TDbfTable {
   uint32_t FRecordsPerChunk = 1;
   std::unique_ptr<TChunkCache> FChunks;
   // The chunk RecordAt last read: its first record, how many records it
-  // holds (0 for none) and its bytes, which stay valid until FChunks reads
-  // again, and only RecordAt makes it read.
+  // holds (0 for none), its bytes, and FChunks's generation when they were
+  // lent; only RecordAt makes FChunks read.
   uint32_t FChunkFirst = 0;
   uint32_t FChunkRecords = 0;
   const uint8_t* FChunkBytes = nullptr;
+  uint64_t FChunkLoads = 0;
 };
 
 }  // namespace lumbra

@@ -34,11 +34,6 @@ std::optional<std::string> FindContainerFile(const std::string& realTable,
   return FindFileIgnoringCase(FolderOf(realTable), name);
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string RealPathOf(const std::string& path) {
   char buffer[PATH_MAX];
   if (::realpath(path.c_str(), buffer) == nullptr) {

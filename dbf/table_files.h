@@ -7,12 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "base/text.h"
 #include "dbf/header.h"
 
 namespace lumbra {
-
-// The folder of a path: up to and including its last "/"; "" when it has none.
-std::string FolderOf(const std::string& path);
 
 // The absolute path of the file path names, every symbolic link followed.
 // Throws EDbfError naming path when it cannot be resolved.

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/byte_order.h"
 #include "base/date_time.h"
+#include "base/shortcuts.h"
 #include "base/text.h"
 
 namespace lumbra {
@@ -13,20 +15,6 @@ namespace {
 
 constexpr TUInt128 kMaxMantissa = static_cast<TUInt128>(-1) / 10 - 9;
 constexpr int64_t kJulianDayOfEpoch = 2415019;  // 1899-12-30
-constexpr int64_t kMsPerDay = 86'400'000;
-
-int32_t LoadLe32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return static_cast<int32_t>(v);
-}
-
-uint64_t LoadBe64(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i)
-    v = v << 8 | p[i];
-  return v;
-}
 
 // Days and milliseconds (any sign, any overflow of the day) to a date-time.
 bool ComposeDateTime(int64_t days, int64_t ms, double& out) {
@@ -85,7 +73,9 @@ bool DecodeAsciiNumber(std::string_view bytes, TDecimal& out) {
   // Numbers stand right-aligned behind runs of blanks.
   p += LeadingBlanks(bytes);
   if (atEnd()) return false;
-  if (DecodePlainNumber(p, end, out)) return true;
+  if constexpr (kShortcuts) {
+    if (DecodePlainNumber(p, end, out)) return true;
+  }
   out = TDecimal{};
   if (*p == '-' || *p == '+') out.Negative = *p++ == '-';
   // Up to 19 digits fit 64 bits; longer mantissas go on in 128.
@@ -159,8 +149,8 @@ bool DecodeDate(std::string_view bytes, double& oleDate) {
 }
 
 bool DecodeJulianDateTime(const uint8_t* bytes, double& oleDate) {
-  const int64_t day = LoadLe32(bytes);
-  const int64_t ms = LoadLe32(bytes + 4);
+  const int64_t day = static_cast<int32_t>(LoadLe32(bytes));
+  const int64_t ms = static_cast<int32_t>(LoadLe32(bytes + 4));
   if (day == 0 && ms == 0) return false;
   if (std::memcmp(bytes, "        ", 8) == 0) return false;
   if (ms < 0 || ms >= kMsPerDay) return false;
@@ -200,7 +190,7 @@ bool DecodeLogical(uint8_t byte, bool& value) {
 
 bool DecodeMemoPointer(std::string_view bytes, uint64_t& block) {
   if (bytes.size() == 4) {
-    block = static_cast<uint32_t>(LoadLe32(reinterpret_cast<const uint8_t*>(bytes.data())));
+    block = LoadLe32(bytes.data());
     return true;
   }
   block = 0;
@@ -213,9 +203,7 @@ bool DecodeMemoPointer(std::string_view bytes, uint64_t& block) {
 }
 
 int32_t DecodeLevel7Integer(const uint8_t* bytes) {
-  const uint32_t stored =
-      static_cast<uint32_t>(bytes[0]) << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
-  return static_cast<int32_t>(stored ^ 0x80000000u);
+  return static_cast<int32_t>(LoadBe32(bytes) ^ 0x80000000u);
 }
 
 double DecodeLevel7Double(const uint8_t* bytes) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "dbf/dbf_error.h"
 #include "dbf/filter_expression.h"
@@ -26,67 +27,59 @@ TColumn DescribeColumn(const TDbfTable& table, size_t index) {
   TColumn c;
   c.Name = table.FieldNames()[index];
   bool fixed = true;
-  switch (f.Type) {
-    case 'C':
-      c.Type = f.IsBinary() ? adBinary : adChar;
+  switch (f.Kind) {
+    case TFieldKind::Character:
+      c.Type = f.Binary ? adBinary : adChar;
       c.DefinedSize = static_cast<int32_t>(f.Length);
       break;
-    case 'V':
-    case 'Q':
-      c.Type = f.Type == 'Q' || f.IsBinary() ? adVarBinary : adVarChar;
+    case TFieldKind::Varchar:
+      c.Type = f.Binary ? adVarBinary : adVarChar;
       c.DefinedSize = static_cast<int32_t>(f.Length);
       fixed = false;
       break;
-    case 'N':
-    case 'F':
+    case TFieldKind::Numeric:
       c.Type = adNumeric;
       c.DefinedSize = static_cast<int32_t>(f.Length);
       c.Precision = static_cast<uint8_t>(std::min<uint32_t>(f.Length, 255));
       c.NumericScale = f.Decimals;
       break;
-    case 'I':
-    case '+':
-      c.Type = f.Length == 4 ? adInteger : adBinary;
+    case TFieldKind::Integer:
+      c.Type = f.OddWidth ? adBinary : adInteger;
       c.DefinedSize = 4;
       c.Precision = 10;
       break;
-    case 'O':
+    case TFieldKind::Double:
       c.Type = adDouble;
       c.DefinedSize = 8;
       c.Precision = 15;
       break;
-    case 'Y':
+    case TFieldKind::Currency:
       c.Type = adCurrency;
       c.DefinedSize = 8;
       c.Precision = 19;
       c.NumericScale = 4;
       break;
-    case 'D':
+    case TFieldKind::Date:
       c.Type = adDBDate;
       break;
-    case 'T':
-    case '@':
+    case TFieldKind::DateTime:
       c.Type = adDBTimeStamp;
       break;
-    case 'L':
+    case TFieldKind::Logical:
       c.Type = adBoolean;
       break;
-    default:
-      if (f.Type == 'B' && f.Length == 8) {
-        c.Type = adDouble;
-        c.DefinedSize = 8;
-        c.Precision = 15;
-      } else if (f.IsMemo()) {
-        c.Type = f.Type == 'M' && !f.IsBinary() ? adLongVarChar : adLongVarBinary;
-        fixed = false;
-      } else {
-        // A type this provider does not know: its bytes as they are.
-        c.Type = adBinary;
-        c.DefinedSize = static_cast<int32_t>(f.Length);
-      }
+    case TFieldKind::Memo:
+      c.Type = f.Binary ? adLongVarBinary : adLongVarChar;
+      fixed = false;
+      break;
+    case TFieldKind::NullFlags:
+    case TFieldKind::Unknown:
+      // A type this provider does not know: its bytes as they are.
+      c.Type = adBinary;
+      c.DefinedSize = static_cast<int32_t>(f.Length);
       break;
   }
-  const bool autoIncrement = f.IsAutoIncrement() && c.Type == adInteger;
+  const bool autoIncrement = f.AutoIncrement && c.Type == adInteger;
   if (fixed) c.Attributes |= adFldFixed;
   if (f.IsNullable() && IsVisualFoxPro(table)) c.Attributes |= adFldIsNullable | adFldMayBeNull;
   if (!autoIncrement) c.Attributes |= adFldUpdatable;
@@ -119,10 +112,7 @@ TProviderRecordset::TProviderRecordset(std::unique_ptr<TDbfTable> table)
   MoveFirst();
 }
 
-// Reading deletion flags goes through the table's record cache, which may
-// drop the bytes FRecord points to: the current record is read again.
 int32_t TProviderRecordset::RecordCount() {
-  FRecordPosition = -1;
   return static_cast<int32_t>(FCursor.Count());
 }
 
@@ -131,7 +121,6 @@ void TProviderRecordset::Land() {
   FEof = FPosition < 0 ? !FCursor.Reaches(0) : !FCursor.Reaches(static_cast<uint32_t>(FPosition));
   if (FEof && FPosition >= 0) FPosition = FCursor.Count();
   FBof = FPosition < 0 || !FCursor.Reaches(0);
-  FRecordPosition = -1;
   ++FStamp;
 }
 
@@ -171,7 +160,6 @@ uint32_t TProviderRecordset::RecordNumber() const {
 }
 
 void TProviderRecordset::SetAbsolutePosition(int32_t position) {
-  FRecordPosition = -1;  // as in RecordCount, also when the move is refused
   if (position < 1 || !FCursor.Reaches(static_cast<uint32_t>(position - 1))) {
     throw EDbfError(TDbfErrorKind::Refused, "Record number " + std::to_string(position) +
                                                 " is out of range (1 to " +
@@ -189,11 +177,15 @@ void TProviderRecordset::GetValue(size_t column, Variant& out) {
   if (column >= FFieldOfColumn.size()) {
     throw EDbfError(TDbfErrorKind::Refused, "Column " + std::to_string(column) + " does not exist");
   }
-  if (FRecordPosition != FPosition) {
-    FRecord = nullptr;
+  // The bytes kept are the current record's while no move has been made and
+  // the table's cache has read nothing over them (counting, a sort or a
+  // filter read through it).
+  if (FRecord == nullptr || FRecordStamp != FStamp || FRecordLoads != FTable->RecordLoads()) {
+    FRecord = nullptr;  // none kept if the read throws
     FRecord = FTable->RecordAt(FCursor.RecordAt(static_cast<uint32_t>(FPosition)));
-    FRecordPosition = FPosition;
-    if (FCursor.HasOrder()) PrefetchAhead();
+    FRecordStamp = FStamp;
+    FRecordLoads = FTable->RecordLoads();
+    if (kShortcuts && FCursor.HasOrder()) PrefetchAhead();
   }
   // The record bytes live in the table's cache; a memo read does not move them.
   FTable->DecodeField(FRecord, FFieldOfColumn[column], out);

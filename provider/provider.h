@@ -102,8 +102,11 @@ class TProviderRecordset {
   int64_t FPosition = 0;               // 0-based; -1 before the first, Count at the end
   bool FBof = true;
   bool FEof = true;
+  // The current record's bytes as the table lent them, with the record stamp
+  // and the table's record generation they were read under.
   const uint8_t* FRecord = nullptr;
-  int64_t FRecordPosition = -1;  // the position FRecord was read for
+  uint64_t FRecordStamp = 0;
+  uint64_t FRecordLoads = 0;
   uint64_t FStamp = 0;
   std::string FSort;
   std::string FFilter;

@@ -6,13 +6,8 @@
 
 namespace lumbra {
 
-std::string FolderOfPath(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string TableNameOfPath(const std::string& path) {
-  const std::string fileName = path.substr(FolderOfPath(path).size());
+  const std::string fileName = path.substr(FolderOf(path).size());
   const size_t dot = fileName.find('.');
   return dot == std::string::npos ? std::string() : fileName.substr(0, dot);
 }
@@ -31,7 +26,7 @@ TTableSlots::TTableSlots(ISlotView& view, const TRegionalSettings& settings)
 void TTableSlots::OpenInto(TADOConnection& connection, TADOTable& table, const std::string& path) {
   table.Close();
   connection.Close();
-  connection.SetConnectionString(NormalConnectionString(FolderOfPath(path)));
+  connection.SetConnectionString(NormalConnectionString(FolderOf(path)));
   connection.Open();
   table.TableName = TableNameOf(path);
   connection.Provider().BindTable(table.TableName, path);
@@ -87,7 +82,7 @@ void TTableSlots::GolesteBaza() {
   }
   AT.Close();
   Conn.Close();
-  Conn.SetConnectionString(ExclusiveConnectionString(FolderOfPath(path)));
+  Conn.SetConnectionString(ExclusiveConnectionString(FolderOf(path)));
   // Never bracketed, even with a blank in it.
   const std::string name = TableNameOf(path);
   Conn.Provider().BindTable(name, path);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/exception.h"
+#include "base/text.h"
 #include "fields/regional_settings.h"
 #include "tables/data_access.h"
 
@@ -21,8 +22,6 @@ class ISlotView {
   virtual void SetTabCaption(int slot, const std::string& caption) = 0;
 };
 
-// The folder of a path: up to and including its last "/"; "" when it has none.
-std::string FolderOfPath(const std::string& path);
 // The table name of a path: its file name up to its first "."; "" when the
 // file name has no ".".
 std::string TableNameOfPath(const std::string& path);

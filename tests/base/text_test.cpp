@@ -82,6 +82,26 @@ TEST(Ascii, WordSearchesFindTheFirstByteAtEveryPlace) {
   EXPECT_EQ(LengthBeforeNul(std::string_view(longer).substr(0, 3)), 3U);
 }
 
+// The hash reads whole words where it can: it must see every byte of the
+// view, at every length and alignment, and none past its end.
+TEST(Ascii, HashSeesEveryByteAndNoneBeyond) {
+  const std::string buffer = "....abcdefghijklmnopqrstuvwx....";
+  for (size_t length = 0; length <= 24; ++length) {
+    const uint32_t hash = HashBytes(std::string_view(buffer).substr(4, length));
+    for (size_t shift = 0; shift < 4; ++shift) {
+      std::string moved(shift, '#');
+      moved += buffer.substr(4, length);
+      moved += "!!!!!!!!";
+      EXPECT_EQ(HashBytes(std::string_view(moved).substr(shift, length)), hash) << length;
+    }
+    for (size_t at = 0; at < length; ++at) {
+      std::string changed = buffer.substr(4, length);
+      changed[at] ^= 0x01;
+      EXPECT_NE(HashBytes(changed), hash) << length << " " << at;
+    }
+  }
+}
+
 TEST(Ascii, CaseChangesTouchOnlyAsciiLetters) {
   EXPECT_EQ(AsciiUpper("clienti.dbf \xC8\x99"), "CLIENTI.DBF \xC8\x99");
   EXPECT_EQ(AsciiLower("CLIENTI.DBF"), "clienti.dbf");

@@ -6,12 +6,12 @@ Usage: check_corpus.py LUMBRA_CLI [CORPUS_FOLDER] [--only TEXT] [--verbose]
 For every *.dbf / *.DBF under the corpus folder that has NAME.oracle.json beside
 it, runs `lumbra-cli columns` and `lumbra-cli dump` and compares:
   * the columns with the oracle's raw header parse, mapped to the provider's
-    column types (docs/design.md, "The provider's choices");
+    column types (provider/provider.cpp, DescribeColumns);
   * the number of records shown with the oracle's flag-byte scan;
   * the values of the first `cap` records with what dbfread decoded, except where
     dbfread is known to mislead. Each exception below says why, citing the format
-    reference (docs/dbf-format.md, "§"); there the expected value is decoded from
-    the record's own bytes by the small decoder in this file.
+    reference dbf/FORMAT.md by its sections ("§4"); there the expected value is
+    decoded from the record's own bytes by the small decoder in this file.
 Tables that the format reference says must be refused are expected to make
 lumbra-cli exit with 1 and a message that names the file.
 
@@ -33,7 +33,7 @@ from decimal import Decimal
 EXIT_SKIP = 77
 MAX_PROBLEMS_SHOWN = 8
 
-# Provider column types (DataTypeEnum) and attribute bits, from design.md.
+# Provider column types (DataTypeEnum) and attribute bits, as provider/ado_types.h has them.
 AD_INTEGER, AD_DOUBLE, AD_CURRENCY, AD_BOOLEAN = 3, 5, 6, 11
 AD_BINARY, AD_CHAR, AD_NUMERIC, AD_DBDATE, AD_DBTIMESTAMP = 128, 129, 131, 133, 135
 AD_VARCHAR, AD_LONGVARCHAR, AD_VARBINARY, AD_LONGVARBINARY = 200, 201, 204, 205
@@ -45,7 +45,7 @@ FOX_MEMO_VERSIONS = (0x30, 0x31, 0x32, 0xF5, 0xFB)
 
 
 # ---------------------------------------------------------------------------
-# Code pages (§2.5)
+# Code pages (§5)
 
 # Header byte 29 to code page; 0x00, 0x57 and unknown marks use the default.
 MARK_CODE_PAGES = {
@@ -84,7 +84,7 @@ KAMENICKY = dict(zip(range(0x80, 0xB0),
                      "ČüéďäĎŤčěĚĹÍľĺÄÁÉžŽôöÓůÚýÖÜŠĽÝŘťáíóúňŇŮÔšřŕŔ¼§«»"))
 
 # The default code page for tables without a mark follows the locale's language
-# (design.md); these locales make lumbra-cli pick each default.
+# (README, "Using lumbra-cli"); these locales make lumbra-cli pick each default.
 LOCALE_FOR_DEFAULT = {1250: "pl_PL.UTF-8", 1251: "ru_RU.UTF-8", 1252: "C"}
 
 
@@ -120,10 +120,10 @@ class Field:
         self.length = desc["length"]
         self.decimals = desc["decimals"]
         if clipper and "clipper_char_length" in desc:
-            # §3.3: Clipper keeps the high byte of a wide C field's width in the
+            # §3: Clipper keeps the high byte of a wide C field's width in the
             # decimal count.
             self.length, self.decimals = desc["clipper_char_length"], 0
-        # §3.4 and design.md: field flags are read only in Visual FoxPro tables.
+        # §3: field flags are read only in Visual FoxPro tables.
         self.flags = int(desc.get("flags") or "0x00", 16) if vfp else 0
         self.offset = 0
 
@@ -166,7 +166,7 @@ class Table:
 
     def code_page(self, default):
         if self.level7:
-            # §2.6: a language driver name DBnnn... names DOS page nnn, DBWIN... 1252.
+            # §2.2: a language driver name DBnnn... names DOS page nnn, DBWIN... 1252.
             name = self.header.get("language_driver_name") or ""
             if name.startswith("DBWIN"):
                 return 1252
@@ -189,7 +189,7 @@ class Table:
         return self.data[start:start + self.record_length]
 
     def visible_indexes(self):
-        # §5: only 0x2A marks a deleted record; every other flag byte is live.
+        # §4: only 0x2A marks a deleted record; every other flag byte is live.
         return [i for i in range(self.records_present()) if self.record(i)[0] != 0x2A]
 
 
@@ -201,7 +201,7 @@ def expected_refusal(table):
         return "invalid header"
     if table.header_length > len(table.data):
         return "truncated header"
-    # §3.3: widths that do not fit the record length even by the Clipper rule.
+    # §3: widths that do not fit the record length even by the Clipper rule.
     if table.width_sum > table.record_length:
         return "record length %d disagrees with the fields" % table.record_length
     if len(table.data) >= 16 and table.data[15] == 0x01 and (
@@ -258,7 +258,7 @@ class Memo:
         return self.data is None
 
     def level4_length(self, block):
-        """The memo length of a dBase IV block (§6.3) at block, else None."""
+        """The memo length of a dBase IV block (§6) at block, else None."""
         if self.data is None or self.fpt or not block:
             return None
         head = self.data[block * self.block_size:block * self.block_size + 8]
@@ -287,7 +287,7 @@ class Memo:
                 return None
             return self.data[offset + 8:offset + 8 + length]
         if head[:4] == b"\xff\xff\x08\x00" and len(head) == 8:
-            # §6.3: the stored length counts the 8-byte block header.
+            # §6: the stored length counts the 8-byte block header.
             length = max(struct.unpack("<I", head[4:8])[0] - 8, 0)
             if offset + 8 + length > size:
                 return None
@@ -297,7 +297,7 @@ class Memo:
 
 
 def memo_pointer(raw):
-    """§4.5: 4 bytes LE, or ASCII digits; anything else is no memo (0)."""
+    """§4: 4 bytes LE, or ASCII digits; anything else is no memo (0)."""
     if len(raw) == 4:
         return struct.unpack("<I", raw)[0]
     text = raw.replace(b"\x00", b" ").strip(b" ")
@@ -320,7 +320,7 @@ def round_to_second(d):
 
 
 def parse_ascii_number(raw):
-    """§4.2."""
+    """§4."""
     text = raw.split(b"\x00", 1)[0].strip(b" ").decode("latin-1")
     if not text or "*" in text:
         return None
@@ -332,7 +332,7 @@ def parse_ascii_number(raw):
 
 
 def parse_date(raw):
-    """§4.3."""
+    """§4."""
     text = raw.decode("latin-1")
     if not re.fullmatch(r"\d{8}", text):
         return None
@@ -343,7 +343,7 @@ def parse_date(raw):
 
 
 def julian_datetime(raw):
-    """§4.6 T: Julian day number and milliseconds, rounded to the second."""
+    """§4 T: Julian day number and milliseconds, rounded to the second."""
     day, ms = struct.unpack("<ii", raw)
     if (day == 0 and ms == 0) or raw == b" " * 8 or not 0 <= ms < 86400000:
         return None
@@ -356,7 +356,7 @@ def julian_datetime(raw):
 
 
 def level7_timestamp(raw):
-    """§4.9 @: big-endian double of milliseconds from one day before 0001-01-01."""
+    """§4 @: big-endian double of milliseconds from one day before 0001-01-01."""
     ms = struct.unpack(">d", raw)[0]
     if raw == b"\x00" * 8 or not math.isfinite(ms) or ms < 0:
         return None
@@ -366,7 +366,7 @@ def level7_timestamp(raw):
 
 
 def level7_double(raw):
-    """§4.9 O: positive values with the sign bit flipped, negative ones inverted (a
+    """§4 O: positive values with the sign bit flipped, negative ones inverted (a
     real dBase 7 file, javadbf/bug-102, confirms the inversion: 3f14a7caa2b39b77 is
     its -56001.67 V beside the text "-56.002 kV"). All zero bytes would be a NaN:
     that file leaves never-written fields so, and they are blank."""
@@ -402,7 +402,7 @@ def decode_raw(table, memo, field, record, code_page, varlength=None):
                 "F": False, "f": False, "N": False, "n": False}.get(chr(raw[0]))
     if t in "I+" and field.length == 4:
         if table.level7:
-            # §4.9: big-endian with the sign bit inverted.
+            # §4: big-endian with the sign bit inverted.
             return struct.unpack(">i", bytes([raw[0] ^ 0x80]) + raw[1:])[0]
         return struct.unpack("<i", raw)[0]
     if t == "B" and field.length == 8:
@@ -431,7 +431,7 @@ def decode_raw(table, memo, field, record, code_page, varlength=None):
 
 def expected_column(table, field, code_page):
     t, length = field.type, field.length
-    size = precision = scale = None  # None: not checked (design.md leaves them open)
+    size = precision = scale = None  # None: not checked (the column description leaves them open)
     fixed = True
     if t == "C":
         kind, size, precision, scale = (AD_BINARY if field.binary else AD_CHAR), length, 0, 0
@@ -533,9 +533,9 @@ def check_record_values(table, memo, code_page, got_rows, problems):
     cap = oracle.get("cap", 200)
     vfp_rows = {r["physical_index"]: r for r in oracle.get("vfp", {}).get("rows", [])}
 
-    # dbfread walks the file to its end whatever the header's count says (§5:
-    # show n records), stops at a 0x1A flag and shows only records flagged ' '
-    # (§5: every flag but '*' is live). Its records are placed by that walk, and
+    # dbfread walks the file to its end whatever the header's count says (§2:
+    # show the n records there are), stops at a 0x1A flag and shows only records flagged ' '
+    # (§4: every flag but '*' is live). Its records are placed by that walk, and
     # those that are not ours are left out.
     records = reader.get("records") if reader.get("ok") else None
     reader_rows = {}
@@ -547,7 +547,7 @@ def check_record_values(table, memo, code_page, got_rows, problems):
             problems.append("dbfread's record count %s does not match its walk (%d)"
                             % (reader.get("non_deleted_count"), len(walked)))
     # dbfread's field list must lay the record out as the header does; where it
-    # applied the Clipper rule to fields that fit plainly (§3.3), its values are
+    # applied the Clipper rule to fields that fit plainly (§3), its values are
     # misaligned.
     aligned = records is not None and [f["length"] for f in reader["fields"]] == [
         f.length for f in table.fields]
@@ -656,11 +656,11 @@ def is_reader_limit(table, field, cell):
     if isinstance(cell, dict) and ("invalid" in cell or "unsupported_type" in cell):
         return True  # values it could not decode, types it does not know (W, Q, 7)
     if field.type in "VQ":
-        return True  # §4.7: it ignores the varlength bit and keeps the length byte
+        return True  # §4: it ignores the varlength bit and keeps the length byte
     if field.type == "C" and field.binary:
-        return True  # §3.4: NOCPTRANS text is raw bytes, which it decodes as text
+        return True  # §3: NOCPTRANS text is raw bytes, which it decodes as text
     if field.type == "O" and not table.level7:
-        return True  # it reads O as a little-endian double; §4.9 has it big-endian
+        return True  # it reads O as a little-endian double; §4 has it big-endian
     return False
 
 
@@ -669,7 +669,7 @@ def from_reader(table, memo, field, record, cell, code_page, encoding, tolerant,
     t = field.type
     if t == "C":
         # dbfread strips trailing blanks and NULs: compare the text it saw, and
-        # take the trailing blanks (§4.1: kept) from the record.
+        # take the trailing blanks (§4: kept) from the record.
         text = decode_text(oracle_text_bytes(cell, encoding, tolerant), code_page)
         text = text.split("\x00", 1)[0]
         if isinstance(want_raw, str) and want_raw.rstrip(" ") == text.rstrip(" "):
@@ -684,14 +684,14 @@ def from_reader(table, memo, field, record, cell, code_page, encoding, tolerant,
     if field.is_memo:
         if cell is None:
             # dbfread returns None for an empty memo and for a missing memo file;
-            # lumbra shows "" for the first (§4.5) and Null for the second.
+            # lumbra shows "" for the first (§4) and Null for the second.
             return want_raw if want_raw in ("", None) else "<dbfread: empty>"
         if isinstance(cell, dict):
             return cell["hex"]
         data = oracle_text_bytes(cell, encoding, tolerant)
         length = memo.level4_length(memo_pointer(raw_field(field, record)))
         if length is not None and len(data) >= length:
-            # §6.3: the stored length of a dBase IV block counts its 8-byte header.
+            # §6: the stored length of a dBase IV block counts its 8-byte header.
             # dbfread reads that many bytes after the header, 8 past the memo, and
             # cuts them at a 0x1F; the bytes past the length are garbage.
             data = data[:length]
@@ -763,7 +763,7 @@ def check_table(cli, path, oracle_path):
         problems.append("dump failed (%d): %s" % (
             dump.returncode, dump.stderr.decode("utf-8", "replace").strip()))
         return problems, None
-    # Pairs, not dicts: a table may repeat a field name (§3.2).
+    # Pairs, not dicts: a table may repeat a field name (§3).
     rows = [json.loads(line, parse_float=Decimal, object_pairs_hook=list)
             for line in dump.stdout.decode("utf-8").splitlines()]
     expected_count = oracle["layout"]["not_deleted_by_star_rule"]

@@ -46,6 +46,10 @@ TEST(ChunkCache, AWalkInFileOrderReadsEachChunkOnce) {
     EXPECT_EQ(static_cast<unsigned char>(chunk[0]), n * kChunk % 251);
   }
   EXPECT_EQ(file.Reads, static_cast<int>(kChunks));
+  // The generation of the lent bytes moves with reads only, never with hits.
+  EXPECT_EQ(cache.Loads(), kChunks);
+  cache.Chunk(kChunks - 1);
+  EXPECT_EQ(cache.Loads(), kChunks);
 }
 
 TEST(ChunkCache, AScatteredWalkReadsEachChunkAboutOnce) {

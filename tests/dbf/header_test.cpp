@@ -132,6 +132,39 @@ TEST(Header, VisualFoxProFieldFlagsAndBacklink) {
   EXPECT_EQ(h.NullFlagsField, 3);
 }
 
+// The decoder settles each field's kind once; widths a type never has and
+// the two meanings of B are where readers go wrong.
+TEST(Header, FieldKindsFromTypeAndWidth) {
+  TTableShape spec;
+  spec.Version = 0x31;
+  spec.Fields = {{"B8", 'B', 8}, {"B10", 'B', 10}, {"I4", 'I', 4}, {"I2", 'I', 2},
+                 {"O4", 'O', 4}, {"Q", 'Q', 10},   {"G", 'G', 4},  {"MB", 'M', 4, 0, kFlagBinary},
+                 {"Z", 'Z', 3},  {"T8", 'T', 8},   {"V", 'V', 10}};
+  const TDbfHeader h = Decode(spec);
+  struct TExpected {
+    TFieldKind Kind;
+    bool Binary;
+    bool OddWidth;
+  };
+  const TExpected expected[] = {
+      {TFieldKind::Double, false, false},  {TFieldKind::Memo, true, false},
+      {TFieldKind::Integer, false, false}, {TFieldKind::Integer, false, true},
+      {TFieldKind::Double, false, true},   {TFieldKind::Varchar, true, false},
+      {TFieldKind::Memo, true, false},     {TFieldKind::Memo, true, false},
+      {TFieldKind::Unknown, false, false}, {TFieldKind::DateTime, false, false},
+      {TFieldKind::Varchar, false, false},
+  };
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const TDbfField& f = h.Fields[i];
+    EXPECT_EQ(f.Kind, expected[i].Kind) << f.RawName;
+    EXPECT_EQ(f.Binary, expected[i].Binary) << f.RawName;
+    EXPECT_EQ(f.OddWidth, expected[i].OddWidth) << f.RawName;
+  }
+  EXPECT_TRUE(h.Fields[4].Sortable7) << "O is stored sortable in every format";
+  EXPECT_FALSE(h.Fields[2].Sortable7);
+  EXPECT_EQ(h.Fields.back().Kind, TFieldKind::NullFlags);
+}
+
 TEST(Header, FreeVisualFoxProTableHasNoBacklink) {
   TTableShape spec;
   spec.Fields = {{"A", 'C', 1}};

@@ -1,5 +1,5 @@
 // The table provider: connection strings, opening tables by name, column
-// descriptions as design.md lists them, and moving through the records.
+// descriptions by field type, and moving through the records.
 #include "provider/provider.h"
 
 #include <gtest/gtest.h>
