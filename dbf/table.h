@@ -21,6 +21,16 @@ struct TDbfOpenOptions {
   int DefaultCodePage = 1252;
   // When not 0, used instead of what the table says.
   int CodePageOverride = 0;
+  // Deleted records are shown as live ones are, by cursors, sorts and filters.
+  bool ShowDeleted = false;
+};
+
+// Where a table's code page came from.
+enum class TCodePageSource : uint8_t {
+  Override,        // TDbfOpenOptions::CodePageOverride
+  Mark,            // the header's code page mark
+  LanguageDriver,  // the dBase 7 language driver name
+  Default,         // TDbfOpenOptions::DefaultCodePage: the header names none
 };
 
 class TDbfTable {
@@ -40,6 +50,7 @@ class TDbfTable {
   // Field names decoded to UTF-8, in descriptor order.
   const std::vector<std::string>& FieldNames() const { return FFieldNames; }
   const TCodePage& CodePage() const { return *FCodePage; }
+  TCodePageSource CodePageSource() const { return FCodePageSource; }
 
   // Records in the file: the header's count, or fewer when the file holds
   // fewer complete records. Fixed at open.
@@ -51,6 +62,9 @@ class TDbfTable {
   bool MemoReadBeyondEnd() const { return FMemo != nullptr && FMemo->ReadsBeyondEnd() != 0; }
   // The memo file's name; "" without one.
   std::string MemoPath() const { return FMemo == nullptr ? std::string() : FMemo->File().Name(); }
+  // The memo file's block size in bytes; 0 without one, or when its header
+  // gives none.
+  uint32_t MemoBlockSize() const { return FMemo == nullptr ? 0 : FMemo->BlockSize(); }
 
   // The bytes of record index (0-based, below RecordCount()), valid until the
   // next call. Throws EDbfError when the file no longer holds them.
@@ -61,6 +75,9 @@ class TDbfTable {
     return RecordInNewChunk(index);
   }
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
+  // Whether record is left out of what the table shows: a deleted one, unless
+  // the table was opened to show deleted records too.
+  bool IsHidden(const uint8_t* record) const { return !FShowDeleted && IsDeleted(record); }
   // Asks the processor to bring record index toward its caches when the
   // record's chunk is held, and with memos, the start of the memos of a
   // record whose bytes are at hand: for a walk that knows which records come
@@ -85,6 +102,8 @@ class TDbfTable {
   TDbfHeader FHeader;
   std::vector<std::string> FFieldNames;
   std::unique_ptr<TCodePage> FCodePage;
+  TCodePageSource FCodePageSource = TCodePageSource::Default;
+  bool FShowDeleted = false;
   uint32_t FRecordCount = 0;
   // The fields whose values are in the memo file.
   std::vector<size_t> FMemoFields;

@@ -1,0 +1,29 @@
+// What a dump writes beyond the visible records' every column: deleted
+// records too, under a leading "_deleted" column, and only the columns a list
+// names, in its order.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumbra {
+
+struct TDumpChoice {
+  bool Deleted = false;                // --deleted
+  std::optional<std::string> Columns;  // --columns LIST, as given
+};
+
+// The name of the column a dump with deleted records writes first.
+inline constexpr const char* kDeletedColumn = "_deleted";
+
+// The indexes into names of the columns list names, in its order: names
+// separated by "," or ";", blanks around them ignored, "[any name]" for a name
+// that holds either, letter case ignored. Without a list, every column in
+// turn. Throws EUsageError for a list that names no column, a missing name, a
+// name that is not a column (naming it) or a column named twice.
+std::vector<size_t> ChosenColumns(const std::optional<std::string>& list,
+                                  const std::vector<std::string>& names);
+
+}  // namespace lumbra
