@@ -13,8 +13,11 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-// The list's names, split at "," and ";" outside brackets and trimmed.
-std::vector<std::string> SplitList(const std::string& list) {
+}  // namespace
+
+std::vector<std::string> ColumnList(const std::string& list) {
+  if (std::all_of(list.begin(), list.end(), IsBlank))
+    throw EUsageError("--columns names no column");
   std::vector<std::string> parts(1);
   bool bracketed = false;
   for (const char c : list) {
@@ -35,13 +38,12 @@ std::vector<std::string> SplitList(const std::string& list) {
     part = part.substr(begin, end - begin);
     if (part.size() >= 2 && part.front() == '[' && part.back() == ']')
       part = part.substr(1, part.size() - 2);
+    if (part.empty()) throw EUsageError("--columns '" + list + "': a column name is missing");
   }
   return parts;
 }
 
-}  // namespace
-
-std::vector<size_t> ChosenColumns(const std::optional<std::string>& list,
+std::vector<size_t> ChosenColumns(const std::optional<std::vector<std::string>>& list,
                                   const std::vector<std::string>& names) {
   std::vector<size_t> chosen;
   if (!list) {
@@ -49,10 +51,7 @@ std::vector<size_t> ChosenColumns(const std::optional<std::string>& list,
       chosen.push_back(c);
     return chosen;
   }
-  if (std::all_of(list->begin(), list->end(), IsBlank))
-    throw EUsageError("--columns names no column");
-  for (const std::string& name : SplitList(*list)) {
-    if (name.empty()) throw EUsageError("--columns '" + *list + "': a column name is missing");
+  for (const std::string& name : *list) {
     const auto found = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
       return SameNameIgnoringCase(n, name);
     });

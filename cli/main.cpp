@@ -428,7 +428,7 @@ int RunDump(const TCommandLine& line) {
   }
   TDumpChoice choice;
   choice.Deleted = line.Has(kDeletedOption);
-  if (line.Has(kColumnsOption)) choice.Columns = line.Option(kColumnsOption);
+  if (line.Has(kColumnsOption)) choice.Columns = ColumnList(line.Option(kColumnsOption));
   TOpenFile file(line.Files[0], OpenSettingsOf(line));
   if (!values.empty()) {
     DumpTexts(file.Table(), values == "display", choice);
