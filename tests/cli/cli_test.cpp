@@ -421,5 +421,168 @@ TEST_F(CliTest, AllocationFailureIsAMessageAndExitOne) {
   EXPECT_EQ(run.Err, "lumbra-cli: not enough memory to write the records of '" + table + "'\n");
 }
 
+TEST_F(CliTest, InfoDescribesTheHeaderAsTextAndAsJson) {
+  const std::string table = WriteSample();
+  const TRun text = Run({"info", table});
+  EXPECT_EQ(text.Code, 0) << text.Err;
+  EXPECT_EQ(text.Err, "");
+  for (const char* line : {"format          Visual FoxPro (version byte 0x30)\n",
+                           "records         3 live, 1 deleted\n", "last update     2024-01-15\n",
+                           "code page       1252, from the header's code page byte 0x03\n",
+                           "-byte blocks\n", "index file      none\n", "fields          6\n",
+                           "  NOTE        M         4         0  0x02 nullable\n",
+                           "  _NullFlags  0         1         0  0x05 system binary\n"}) {
+    EXPECT_NE(text.Out.find(line), std::string::npos) << line << text.Out;
+  }
+  // One JSON object, whose facts a script reads.
+  const TRun json = RunInto(
+      {"info", table, "--format", "json"},
+      " | python3 -c 'import json,sys; d=json.load(sys.stdin); print(d[\"version\"], "
+      "d[\"live_records\"], d[\"deleted_records\"], d[\"code_page_source\"], "
+      "d[\"memo_file\"][\"block_size\"], d[\"fields\"][4][\"name\"], d[\"fields\"][4][\"flags\"])' "
+      ">" +
+          Quoted((FFolder.Path() / "stdout").string()));
+  EXPECT_EQ(json.Code, 0) << json.Err;
+  EXPECT_EQ(json.Out, "0x30 3 1 header 64 NOTE 2\n");
+  EXPECT_EQ(Run({"info", table, "--format", "csv"}).Code, 2);
+}
+
+TEST_F(CliTest, InfoOfATableCutShortCountsWhatItHolds) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"NAME", 'C', 2}};
+  spec.Rows = {{Text("ab")}, {Text("cd")}, {Text("ef")}};
+  spec.DeletedRows = {1};
+  TBuiltTable built = BuildTableBytes(spec);
+  PutLe32(built.Table, 4, 1000000);
+  const std::string table = (FFolder.Path() / "short.dbf").string();
+  WriteFile(table, built.Table);
+  const TRun run = Run({"info", table});
+  EXPECT_EQ(run.Code, 0);
+  EXPECT_NE(run.Out.find("records         2 live, 1 deleted; the header counts 1000000, the file "
+                         "holds only these\n"),
+            std::string::npos)
+      << run.Out;
+  EXPECT_EQ(run.Err, "lumbra-cli: warning: '" + table +
+                         "' holds 3 of the 1,000,000 records its header counts\n");
+}
+
+// The deleted record "gone" comes in its place, marked, in every form of
+// dump, and a filter and a sort see it too.
+TEST_F(CliTest, DumpDeletedAndColumnsWorkInEveryForm) {
+  const std::string table = WriteSample();
+  const std::vector<std::string> choice = {"--deleted", "--columns", " ok ;name"};
+  const auto dump = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"dump", table});
+    args.insert(args.end(), choice.begin(), choice.end());
+    const TRun run = Run(args);
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    return run.Out;
+  };
+  EXPECT_EQ(dump({}),
+            "{\"_deleted\":false,\"OK\":true,\"NAME\":\"a,b\\\"c \"}\n"
+            "{\"_deleted\":false,\"OK\":null,\"NAME\":\"plain \"}\n"
+            "{\"_deleted\":true,\"OK\":false,\"NAME\":\"gone  \"}\n"
+            "{\"_deleted\":false,\"OK\":false,\"NAME\":\"x     \"}\n");
+  EXPECT_EQ(dump({"--format", "csv"}),
+            "_deleted,OK,NAME\r\nfalse,true,\"a,b\"\"c \"\r\nfalse,,plain \r\n"
+            "true,false,gone  \r\nfalse,false,x     \r\n");
+  EXPECT_EQ(dump({"--values", "string"}),
+            "_deleted\tOK\tNAME\nfalse\tTrue\ta,b\"c \nfalse\t\tplain \ntrue\tFalse\tgone  \n"
+            "false\tFalse\tx     \n");
+  EXPECT_EQ(dump({"--values", "display", "--filter", "NAME = 'gone'"}),
+            "_deleted\tOK\tNAME\ntrue\tFalse\tgone  \n");
+  EXPECT_EQ(dump({"--format", "csv", "--sort", "NAME DESC"}).substr(0, 40),
+            "_deleted,OK,NAME\r\nfalse,false,x     \r\ntrue");
+  // Each option alone.
+  EXPECT_EQ(Run({"dump", table, "--columns", "[day]"}).Out,
+            "{\"DAY\":\"2024-03-05\"}\n{\"DAY\":null}\n{\"DAY\":\"1999-12-31\"}\n");
+  EXPECT_EQ(Run({"dump", table, "--deleted", "--format", "csv"}).Out.substr(0, 34),
+            "_deleted,NAME,AMOUNT,DAY,OK,NOTE\r\n");
+}
+
+TEST_F(CliTest, WrongColumnListOrDeletedWithAValueIsAWrongCommandLine) {
+  const std::string table = WriteSample();
+  for (const auto& [list, message] : std::vector<std::pair<std::string, std::string>>{
+           {"NAME,SALARY", "--columns: the table has no column 'SALARY'"},
+           {"", "--columns names no column"},
+           {" ", "--columns names no column"},
+           {"NAME,,OK", "--columns 'NAME,,OK': a column name is missing"},
+           {"name;NAME", "--columns names the column 'NAME' twice"}}) {
+    const TRun run = Run({"dump", table, "--columns", list, "--values", "string"});
+    EXPECT_EQ(run.Code, 2) << list;
+    EXPECT_EQ(run.Out, "") << list;
+    EXPECT_EQ(run.Err.substr(0, run.Err.find('\n')), "lumbra-cli: " + message);
+  }
+  EXPECT_EQ(Run({"dump", table, "--deleted=yes"}).Code, 2);
+  EXPECT_EQ(Run({"info", table, "--deleted"}).Code, 2);
+}
+
+// Under LC_ALL=C a table whose header names no code page is read in 1252,
+// and each table says so once; a code page given says nothing.
+TEST_F(CliTest, GuessedCodePageIsSaidOncePerTable) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.CodePageMark = 0x00;
+  spec.Fields = {{"NAME", 'C', 2}};
+  spec.Rows = {{Text("ab")}, {Text("cd")}};
+  const std::string table = WriteTable(FFolder.Path(), "nopage", spec).string();
+  const std::string note = "lumbra-cli: note: '" + table +
+                           "' is read in code page 1252, from the locale C, as the header's code "
+                           "page byte 0x00 names none\n";
+  EXPECT_EQ(Run({"dump", table}).Err, note);
+  EXPECT_EQ(Run({"structure", table, table}).Err, note + note);
+  const TRun info = Run({"info", table});
+  EXPECT_EQ(info.Err, note);
+  EXPECT_NE(info.Out.find("code page       1252, from the locale C, as"), std::string::npos);
+  EXPECT_EQ(Run({"dump", table, "--codepage", "1252"}).Err, "");
+}
+
+// Every real table: info's live and deleted records are those dump
+// --deleted writes, its header facts are the independent readers', and a
+// dump of one chosen column writes them too. A table the engine refuses is
+// refused the same way by each command.
+TEST_F(CliTest, InfoAndDumpAgreeOnEveryCorpusTable) {
+  if (!std::filesystem::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus at " << CorpusDir();
+  const std::string out = Quoted((FFolder.Path() / "stdout").string());
+  for (const std::filesystem::path& path : TablesUnder(CorpusDir())) {
+    std::filesystem::path oracle = path;
+    oracle.replace_extension(".oracle.json");
+    // Prints the record count and the name of the first field that is no
+    // system field, after comparing the header with the oracle's, if any.
+    const std::string script =
+        "import json,os,sys\n"
+        "d=json.load(sys.stdin)\n"
+        "o=sys.argv[1]\n"
+        "if os.path.exists(o):\n"
+        "  h=json.load(open(o))['header']\n"
+        "  if h['version_byte'].lower()!=d['version'].lower() or "
+        "h['record_count']!=d['header_record_count'] or h['header_length']!=d['header_length']:\n"
+        "    print('header differs from', o)\n"
+        "f=[x['name'] for x in d['fields'] if 'system' not in x['flag_names']]\n"
+        "print(d['live_records']+d['deleted_records'], f[0] if f else '')\n";
+    const TRun info =
+        RunInto({"info", path.string(), "--format", "json"},
+                " | python3 -c " + Quoted(script) + " " + Quoted(oracle.string()) + " >" + out);
+    const TRun dump = RunInto({"dump", path.string(), "--deleted"}, " | wc -l >" + out);
+    EXPECT_EQ(info.Code, dump.Code) << path << info.Err << dump.Err;
+    if (info.Code != 0) {
+      EXPECT_EQ(info.Err.substr(info.Err.rfind("lumbra-cli: ")),
+                dump.Err.substr(dump.Err.rfind("lumbra-cli: ")))
+          << path;
+      continue;
+    }
+    const std::string count = info.Out.substr(0, info.Out.find(' '));
+    EXPECT_EQ(count + "\n", dump.Out) << path << info.Out;
+    const std::string first = info.Out.substr(count.size() + 1, info.Out.size() - count.size() - 2);
+    if (first.empty() || first.find_first_of(",;[]") != std::string::npos) continue;
+    const TRun chosen = RunInto(
+        {"dump", path.string(), "--deleted", "--values", "string", "--columns", "[" + first + "]"},
+        " | wc -l >" + out);
+    EXPECT_EQ(chosen.Code, 0) << path << chosen.Err;
+    EXPECT_EQ(chosen.Out, std::to_string(std::stoul(count) + 1) + "\n") << path << first;
+  }
+}
+
 }  // namespace
 }  // namespace lumbra::test
