@@ -540,9 +540,9 @@ struct TOptionHelp {
 // Every option a command may take, in the order the help lists them.
 const std::vector<TOptionHelp>& OptionHelps() {
   static const std::vector<TOptionHelp> helps = {
-      {"format", "--format jsonl|csv        JSON lines (the default) or CSV with a header row",
-       "dump"},
-      {"format", "--format text|json        lines for reading (the default) or one JSON object",
+      {"format",
+       "--format jsonl|csv        dump: JSON lines (the default) or CSV with a header row", "dump"},
+      {"format", "--format text|json        info: lines to read (the default) or one JSON object",
        "info"},
       {"values",
        "--values string|display   the fields' texts instead: as strings, or as the grid\n"
@@ -598,15 +598,6 @@ const std::vector<TCommand>& Commands() {
        "every visible record: JSON lines or CSV of the values, or with --values a\n"
        "tab-separated line of the fields' texts under a line of field names",
        RunDump},
-      {"info",
-       1,
-       {"format"},
-       "info FILE [--format text|json]",
-       "what the table's header says: format and version byte, live and deleted\n"
-       "records, last update, code page and where it came from, header and record\n"
-       "lengths, memo and index files, and each field's name, type, width, decimals\n"
-       "and flags",
-       RunInfo},
       {"empty",
        1,
        {},
@@ -620,6 +611,15 @@ const std::vector<TCommand>& Commands() {
        "fields FILE",
        "one line per field: name, field type, size, class",
        RunFields},
+      {"info",
+       1,
+       {"format"},
+       "info FILE [--format text|json]",
+       "what the table's header says: format and version byte, live and deleted\n"
+       "records, last update, code page and where it came from, header and record\n"
+       "lengths, memo and index files, and each field's name, type, width, decimals\n"
+       "and flags",
+       RunInfo},
       {"structure",
        2,
        {},
