@@ -591,5 +591,15 @@ TEST_F(CliTest, InfoAndDumpAgreeOnEveryCorpusTable) {
   }
 }
 
+TEST_F(CliTest, InfoListsTheTagsOfTheIndex) {
+  const std::filesystem::path table = CorpusDir() / "ruby-dbf/foxprodb/contacts.dbf";
+  if (!std::filesystem::exists(table)) GTEST_SKIP() << "no corpus at " << CorpusDir();
+  const TRun run = Run({"info", table.string()});
+  EXPECT_EQ(run.Code, 0) << run.Err;
+  EXPECT_NE(run.Out.find("contacts.CDX, tags: CONTACT_ID, TYPE_ID\n"), std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("contacts.FPT, 64-byte blocks\n"), std::string::npos) << run.Out;
+}
+
 }  // namespace
 }  // namespace lumbra::test
