@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+
 namespace lumbra {
 
 std::string TCommandLine::Option(const std::string& name, const std::string& fallback) const {
@@ -7,7 +9,7 @@ std::string TCommandLine::Option(const std::string& name, const std::string& fal
   return it == Options.end() ? fallback : it->second;
 }
 
-TCommandLine ParseCommandLine(int argc, char** argv) {
+TCommandLine ParseCommandLine(int argc, char** argv, const std::vector<std::string>& switches) {
   TCommandLine line;
   std::vector<std::string> positional;
   bool optionsEnded = false;
@@ -26,8 +28,11 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     } else {
       const size_t equals = arg.find('=');
       const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+      const bool isSwitch = std::find(switches.begin(), switches.end(), name) != switches.end();
       std::string value;
-      if (equals != std::string::npos) {
+      if (isSwitch) {
+        if (equals != std::string::npos) throw EUsageError("--" + name + " takes no value");
+      } else if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < argc) {
         value = argv[++i];

@@ -25,10 +25,12 @@ struct TCommandLine {
   bool Has(const std::string& name) const { return Options.count(name) != 0; }
 };
 
-// Splits argv. Every option but the flags takes a value, as the next argument
-// or after "=" (--format=csv); after "--" every argument is a command or a
-// file, so a file may begin with "-". Throws EUsageError for an option without
-// its value, an option given twice, or no command when no flag was given.
-TCommandLine ParseCommandLine(int argc, char** argv);
+// Splits argv. Every option but the flags and the switches (names without
+// "--", such as "deleted") takes a value, as the next argument or after "="
+// (--format=csv); a switch given is an option whose value is "". After "--"
+// every argument is a command or a file, so a file may begin with "-". Throws
+// EUsageError for an option without its value, a switch with one, an option
+// given twice, or no command when no flag was given.
+TCommandLine ParseCommandLine(int argc, char** argv, const std::vector<std::string>& switches = {});
 
 }  // namespace lumbra

@@ -19,6 +19,8 @@
 #include "base/progress.h"
 #include "base/text.h"
 #include "cli/command_line.h"
+#include "cli/dump_choice.h"
+#include "cli/info.h"
 #include "cli/lumbra_version.h"
 #include "cli/output.h"
 #include "cli/record_dump.h"
@@ -44,12 +46,15 @@ struct TOpenSettings {
   std::string Sort;
   std::optional<std::string> Filter;
   int CodePage = 0;
+  bool ShowDeleted = false;  // "--deleted": deleted records are shown too
 };
 
 const char* const kSortOption = "sort";
 const char* const kFilterOption = "filter";
 const char* const kCodePageOption = "codepage";
 const char* const kThreadsOption = "threads";
+const char* const kDeletedOption = "deleted";
+const char* const kColumnsOption = "columns";
 
 int CodePageOf(const TCommandLine& line) {
   if (!line.Has(kCodePageOption)) return 0;
@@ -68,6 +73,7 @@ TOpenSettings OpenSettingsOf(const TCommandLine& line) {
   settings.Sort = line.Option(kSortOption);
   if (line.Has(kFilterOption)) settings.Filter = line.Option(kFilterOption);
   settings.CodePage = CodePageOf(line);
+  settings.ShowDeleted = line.Has(kDeletedOption);
   return settings;
 }
 
@@ -107,6 +113,7 @@ class TOpenFile {
     FConnection.Provider().BindTable(name, path);
     FConnection.Provider().Options().DefaultCodePage = DefaultCodePageFromEnvironment();
     FConnection.Provider().Options().CodePageOverride = settings.CodePage;
+    FConnection.Provider().Options().ShowDeleted = settings.ShowDeleted;
     FTable.TableName = name;
     FTable.IndexFieldNames = settings.Sort;
     if (settings.Filter) {
@@ -115,6 +122,12 @@ class TOpenFile {
     }
     FTable.Open();
     const TDbfTable& table = FTable.Recordset()->Table();
+    // The texts of a table that names no code page read differently under
+    // each locale: the guess is said, so that a wrong one is seen.
+    if (table.CodePageSource() == TCodePageSource::Default) {
+      std::fprintf(stderr, "lumbra-cli: note: '%s' is read in code page %d, from %s\n",
+                   path.c_str(), table.CodePage().Number(), CodePageOrigin(table).c_str());
+    }
     if (table.IsMemoMissing()) {
       std::fprintf(stderr,
                    "lumbra-cli: warning: the memo file of '%s' is missing; memo values read as "
@@ -282,17 +295,6 @@ std::vector<std::string> UniqueColumnNames(const TADOTable& table,
   return names;
 }
 
-// Output goes out in pieces of about this size; a long value is written a
-// slice at a time.
-constexpr size_t kOutputPiece = 1 << 16;
-
-// Writes out and empties it, giving back the room a long value grew it to.
-void WritePiece(std::string& out) {
-  WriteOut(out);
-  out.clear();
-  if (out.capacity() > 4 * kOutputPiece) std::string().swap(out);
-}
-
 void ListFields(const TADOTable& table) {
   std::string out;
   for (const auto& field : table.Fields()) {
@@ -305,18 +307,26 @@ void ListFields(const TADOTable& table) {
 
 // A value whose text cannot be made (a decimal beyond a BCD field's range)
 // is written as its error's class name, as the distinct values report counts
-// it, and the dump goes on; a table that cannot be read still ends it.
-void DumpTexts(TADOTable& table, bool display) {
+// it, and the dump goes on; a table that cannot be read still ends it. The
+// choice works as DumpRecords' does.
+void DumpTexts(TADOTable& table, bool display, const TDumpChoice& choice) {
   const TFields& fields = table.Fields();
+  std::vector<std::string> names;
+  for (const auto& field : fields)
+    names.push_back(field->FieldName());
+  const std::vector<size_t> chosen = ChosenColumns(choice.Columns, names);
   std::string out;
-  for (size_t f = 0; f < fields.size(); ++f) {
-    if (f != 0) out.push_back('\t');
-    AppendName(out, fields[f]->FieldName());
+  if (choice.Deleted) out += kDeletedColumn;
+  for (size_t k = 0; k < chosen.size(); ++k) {
+    if (k != 0 || choice.Deleted) out.push_back('\t');
+    AppendName(out, names[chosen[k]]);
   }
   out.push_back('\n');
   for (table.First(); !table.Eof(); table.Next()) {
-    for (size_t f = 0; f < fields.size(); ++f) {
-      if (f != 0) out.push_back('\t');
+    if (choice.Deleted) out += table.Recordset()->IsDeleted() ? "true" : "false";
+    for (size_t k = 0; k < chosen.size(); ++k) {
+      const size_t f = chosen[k];
+      if (k != 0 || choice.Deleted) out.push_back('\t');
       const size_t from = out.size();
       try {
         if (display) {
@@ -348,6 +358,16 @@ int RunFields(const TCommandLine& line) {
   return 0;
 }
 
+int RunInfo(const TCommandLine& line) {
+  const std::string format = line.Option("format", "text");
+  if (format != "text" && format != "json") {
+    throw EUsageError("unknown --format '" + format + "' (text or json)");
+  }
+  TOpenFile file(line.Files[0], OpenSettingsOf(line));
+  WriteOut(TableInfo(file.Recordset().Table(), line.Files[0], format == "json"));
+  return 0;
+}
+
 int RunDump(const TCommandLine& line) {
   if (line.Has("format") && line.Has("values"))
     throw EUsageError("give one of --format and --values");
@@ -367,12 +387,17 @@ int RunDump(const TCommandLine& line) {
     }
     threads = text[0] - '0';
   }
+  TDumpChoice choice;
+  choice.Deleted = line.Has(kDeletedOption);
+  if (line.Has(kColumnsOption)) choice.Columns = ColumnList(line.Option(kColumnsOption));
   TOpenFile file(line.Files[0], OpenSettingsOf(line));
   if (!values.empty()) {
-    DumpTexts(file.Table(), values == "display");
+    DumpTexts(file.Table(), values == "display", choice);
   } else {
     TProviderRecordset& rs = file.Recordset();
-    DumpRecords(rs, UniqueColumnNames(file.Table(), rs.Columns()), format == "csv", threads);
+    const std::vector<std::string> names = UniqueColumnNames(file.Table(), rs.Columns());
+    DumpRecords(rs, names, ChosenColumns(choice.Columns, names), choice.Deleted, format == "csv",
+                threads);
   }
   return 0;
 }
@@ -472,15 +497,26 @@ int RunEmpty(const TCommandLine& line) {
 struct TOptionHelp {
   const char* Name;
   const char* Help;  // the option with its value, then what it does
+  // The one command this help is for; nullptr for every command taking it.
+  const char* Command = nullptr;
 };
 
 // Every option a command may take, in the order the help lists them.
 const std::vector<TOptionHelp>& OptionHelps() {
   static const std::vector<TOptionHelp> helps = {
-      {"format", "--format jsonl|csv        JSON lines (the default) or CSV with a header row"},
+      {"format",
+       "--format jsonl|csv        dump: JSON lines (the default) or CSV with a header row", "dump"},
+      {"format", "--format text|json        info: lines to read (the default) or one JSON object",
+       "info"},
       {"values",
        "--values string|display   the fields' texts instead: as strings, or as the grid\n"
        "                            shows them"},
+      {kDeletedOption,
+       "--deleted                 deleted records too, each record led by a \"_deleted\"\n"
+       "                            column, true or false"},
+      {kColumnsOption,
+       "--columns LIST            only the columns LIST names, in its order: names\n"
+       "                            separated by \",\" or \";\", letter case ignored"},
       {kFilterOption,
        "--filter TEXT             only the records TEXT holds for, as the window's\n"
        "                            \"Filtreaza\" does, e.g. \"ORAS = 'Cluj' AND SUMA > 100\""},
@@ -523,9 +559,10 @@ const std::vector<TCommand>& Commands() {
        RunDistinct},
       {"dump",
        1,
-       {"format", "values", kFilterOption, kSortOption, kThreadsOption},
+       {"format", "values", kFilterOption, kSortOption, kDeletedOption, kColumnsOption,
+        kThreadsOption},
        "dump FILE [--format jsonl|csv] [--values string|display] [--filter TEXT]\n"
-       "     [--sort LIST] [--threads 1|2]",
+       "     [--sort LIST] [--deleted] [--columns LIST] [--threads 1|2]",
        "every visible record: JSON lines or CSV of the values, or with --values a\n"
        "tab-separated line of the fields' texts under a line of field names",
        RunDump},
@@ -542,6 +579,15 @@ const std::vector<TCommand>& Commands() {
        "fields FILE",
        "one line per field: name, field type, size, class",
        RunFields},
+      {"info",
+       1,
+       {"format"},
+       "info FILE [--format text|json]",
+       "what the table's header says: format and version byte, live and deleted\n"
+       "records, last update, code page and where it came from, header and record\n"
+       "lengths, memo and index files, and each field's name, type, width, decimals\n"
+       "and flags",
+       RunInfo},
       {"structure",
        2,
        {},
@@ -563,9 +609,14 @@ std::string Indented(const std::string& text, const std::string& indent) {
   return out;
 }
 
-void AppendOptionHelp(std::string& text, const char* name) {
+// The help of the option name that command takes; nullptr for command: every
+// help of that name.
+void AppendOptionHelp(std::string& text, const char* name, const char* command) {
   for (const TOptionHelp& o : OptionHelps()) {
-    if (name == std::string(o.Name)) text += std::string("  ") + o.Help + "\n";
+    if (name == std::string(o.Name) &&
+        (command == nullptr || o.Command == nullptr || command == std::string(o.Command))) {
+      text += std::string("  ") + o.Help + "\n";
+    }
   }
 }
 
@@ -587,7 +638,7 @@ std::string Usage() {
   }
   text += "\nOptions:\n";
   for (const TOptionHelp& o : OptionHelps())
-    AppendOptionHelp(text, o.Name);
+    text += std::string("  ") + o.Help + "\n";
   text += kFlagsHelp;
   text += "\n'lumbra-cli COMMAND --help' shows one command's options.\n";
   text += kExitCodesHelp;
@@ -598,8 +649,8 @@ std::string CommandUsage(const TCommand& command) {
   std::string text = "Usage: lumbra-cli " + Indented(command.Synopsis, "       ") +
                      " [--codepage N]\n\n" + command.Description + "\n\nOptions:\n";
   for (const std::string& name : command.Options)
-    AppendOptionHelp(text, name.c_str());
-  AppendOptionHelp(text, kCodePageOption);
+    AppendOptionHelp(text, name.c_str(), command.Name);
+  AppendOptionHelp(text, kCodePageOption, command.Name);
   text += kFlagsHelp;
   text += "\n";
   text += kExitCodesHelp;
@@ -644,6 +695,7 @@ std::string DoingOf(const TCommandLine& line) {
   if (line.Command == "columns") return "list the columns of " + first;
   if (line.Command == "fields") return "list the fields of " + first;
   if (line.Command == "dump") return "write the records of " + first;
+  if (line.Command == "info") return "describe " + first;
   if (line.Command == "distinct") return "count the distinct values of " + first;
   if (line.Command == "structure" && line.Files.size() == 2) {
     return "compare the structures of " + first + " and '" + line.Files[1] + "'";
@@ -656,7 +708,7 @@ int Run(int argc, char** argv) {
   IgnoreBrokenPipes();
   TCommandLine line;
   try {
-    line = ParseCommandLine(argc, argv);
+    line = ParseCommandLine(argc, argv, {kDeletedOption});
     const int code = RunCommandLine(line);
     FlushOut();
     return code;

@@ -27,6 +27,12 @@ void WriteOut(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) ThrowWriteError(errno);
 }
 
+void WritePiece(std::string& out) {
+  WriteOut(out);
+  out.clear();
+  if (out.capacity() > 4 * kOutputPiece) std::string().swap(out);
+}
+
 void FlushOut() {
   errno = 0;
   if (std::fflush(stdout) != 0) ThrowWriteError(errno);

@@ -2,6 +2,7 @@
 // the command at once and quietly, any other write failure is an error.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ void IgnoreBrokenPipes();
 // gone, Exception "cannot write to standard output: <reason>" on any other
 // failure (a full disk).
 void WriteOut(std::string_view text);
+// Output goes out in pieces of about this size; a long value is written a
+// slice at a time.
+inline constexpr size_t kOutputPiece = 1 << 16;
+// Writes out and empties it, giving back the room a long value grew it to.
+void WritePiece(std::string& out);
 // Flushes standard output; throws as WriteOut.
 void FlushOut();
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "cli/dump_choice.h"
 #include "cli/output.h"
 #include "cli/value_text.h"
 #include "provider/ado_types.h"
@@ -19,35 +20,47 @@
 namespace lumbra {
 namespace {
 
-// Output goes out in pieces of about this size; a long value is written a
-// slice at a time.
-constexpr size_t kOutputPiece = 1 << 16;
+// The values a dump writes of each record: with deleted records, first
+// whether the record is deleted; then the chosen columns, in their order.
+struct TDumpedValues {
+  std::vector<size_t> Chosen;
+  bool Deleted = false;
 
-// Writes out and empties it, giving back the room a long value grew it to.
-void WritePiece(std::string& out) {
-  WriteOut(out);
-  out.clear();
-  if (out.capacity() > 4 * kOutputPiece) std::string().swap(out);
-}
+  size_t Count() const { return Chosen.size() + (Deleted ? 1 : 0); }
+  // Reads the current record's values into values, Count() of them.
+  void Read(TProviderRecordset& rs, Variant* values) const {
+    if (Deleted) *values++ = Variant::FromBoolean(rs.IsDeleted());
+    for (const size_t c : Chosen)
+      rs.GetValue(c, *values++);
+  }
+};
 
-// The text of one record's line, from its values in column order.
+// The text of one record's line, from its values in the order they are read.
 class TRecordFormat {
  public:
   TRecordFormat(const std::vector<TColumn>& columns, const std::vector<std::string>& names,
-                bool csv)
+                const TDumpedValues& dumped, bool csv)
       : FCsv(csv), FFlush(WritePiece) {
-    for (size_t c = 0; c < columns.size(); ++c) {
+    std::vector<std::string> titles;
+    if (dumped.Deleted) {
+      titles.push_back(kDeletedColumn);
+      FTypes.push_back(adBoolean);
+    }
+    for (const size_t c : dumped.Chosen) {
+      titles.push_back(names[c]);
       FTypes.push_back(columns[c].Type);
+    }
+    for (size_t v = 0; v < titles.size(); ++v) {
       // The JSON key and its colon are the same on every line, made once.
-      std::string key = c == 0 ? "" : ",";
-      AppendJsonString(key, names[c]);
+      std::string key = v == 0 ? "" : ",";
+      AppendJsonString(key, titles[v]);
       key.push_back(':');
       FKeys.push_back(std::move(key));
     }
     if (csv) {
-      for (size_t c = 0; c < columns.size(); ++c) {
-        if (c != 0) FHeader.push_back(',');
-        AppendCsvField(FHeader, Variant::FromString(names[c]), adVarChar);
+      for (size_t v = 0; v < titles.size(); ++v) {
+        if (v != 0) FHeader.push_back(',');
+        AppendCsvField(FHeader, Variant::FromString(titles[v]), adVarChar);
       }
       FHeader += "\r\n";
     }
@@ -93,7 +106,8 @@ void WriteBeforeReadError(const std::string& out) {
   }
 }
 
-void DumpOnOneThread(TProviderRecordset& rs, const TRecordFormat& format) {
+void DumpOnOneThread(TProviderRecordset& rs, const TDumpedValues& dumped,
+                     const TRecordFormat& format) {
   std::string out = format.Header();
   std::vector<Variant> values(format.Columns());
   bool first = true;
@@ -105,8 +119,7 @@ void DumpOnOneThread(TProviderRecordset& rs, const TRecordFormat& format) {
         rs.MoveNext();
       }
       if (rs.Eof()) break;
-      for (size_t c = 0; c < values.size(); ++c)
-        rs.GetValue(c, values[c]);
+      dumped.Read(rs, values.data());
     } catch (...) {
       WriteBeforeReadError(out);
       throw;
@@ -271,7 +284,8 @@ void WriteBatches(TBatchQueue& queue, const TRecordFormat& format) {
 
 // Reads the records into batches for the writing thread. Returns when every
 // record is read or writing has failed.
-void ReadBatches(TProviderRecordset& rs, TBatchQueue& queue, size_t columns) {
+void ReadBatches(TProviderRecordset& rs, const TDumpedValues& dumped, TBatchQueue& queue) {
+  const size_t columns = dumped.Count();
   const size_t perBatch = std::max<size_t>(1, kBatchValues / std::max<size_t>(1, columns));
   TBatch* batch = nullptr;
   try {
@@ -283,10 +297,9 @@ void ReadBatches(TProviderRecordset& rs, TBatchQueue& queue, size_t columns) {
       batch->TextBytes = 0;
       while (!rs.Eof() && batch->Records < perBatch && batch->TextBytes < kBatchTextBytes) {
         Variant* values = batch->Values.data() + batch->Records * columns;
-        for (size_t c = 0; c < columns; ++c) {
-          rs.GetValue(c, values[c]);
+        dumped.Read(rs, values);
+        for (size_t c = 0; c < columns; ++c)
           batch->TextBytes += TextBytesOf(values[c]);
-        }
         ++batch->Records;
         rs.MoveNext();
       }
@@ -318,11 +331,12 @@ int DefaultDumpThreads() {
   return 2;
 }
 
-void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names, bool csv,
-                 int threads) {
-  const TRecordFormat format(rs.Columns(), names, csv);
+void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names,
+                 const std::vector<size_t>& chosen, bool deleted, bool csv, int threads) {
+  const TDumpedValues dumped{chosen, deleted};
+  const TRecordFormat format(rs.Columns(), names, dumped, csv);
   if (threads < 2) {
-    DumpOnOneThread(rs, format);
+    DumpOnOneThread(rs, dumped, format);
     return;
   }
   const size_t columns = format.Columns();
@@ -336,11 +350,11 @@ void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names, 
     writer = std::thread(WriteBatches, std::ref(queue), std::cref(format));
   } catch (const std::system_error&) {
     // No second thread to be had: the same output from this one.
-    DumpOnOneThread(rs, format);
+    DumpOnOneThread(rs, dumped, format);
     return;
   }
   try {
-    ReadBatches(rs, queue, columns);
+    ReadBatches(rs, dumped, queue);
   } catch (...) {
     queue.FinishReading();
     writer.join();

@@ -14,12 +14,14 @@ namespace lumbra {
 int DefaultDumpThreads();
 
 // Writes every record of rs from the first one on, as JSON lines or as CSV
-// under a header row, its values named by names (one per column). With two
+// under a header row: the columns chosen (indexes into rs's columns, in the
+// order given), named by names (one per column), led with deleted by a
+// kDeletedColumn value that tells whether the record is deleted. With two
 // threads the calling thread reads the records' values a batch at a time and
 // a second one turns them into text and writes it, in file order; the output
 // is the same byte for byte. A failure to read a record ends the dump after
 // the records before it are written; a failure to write ends it at once.
-void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names, bool csv,
-                 int threads);
+void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names,
+                 const std::vector<size_t>& chosen, bool deleted, bool csv, int threads);
 
 }  // namespace lumbra

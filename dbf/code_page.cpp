@@ -425,12 +425,17 @@ int DefaultCodePageForLocale(std::string_view localeName) {
   return 1252;
 }
 
-int DefaultCodePageFromEnvironment() {
+std::string LocaleNameFromEnvironment() {
   for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return DefaultCodePageForLocale(value);
+    if (value != nullptr && *value != '\0') return value;
   }
-  return 1252;
+  return {};
+}
+
+int DefaultCodePageFromEnvironment() {
+  const std::string locale = LocaleNameFromEnvironment();
+  return locale.empty() ? 1252 : DefaultCodePageForLocale(locale);
 }
 
 bool IsSupportedCodePage(int codePage) {

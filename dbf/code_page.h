@@ -59,6 +59,8 @@ int CodePageForLanguageDriver(std::string_view name);
 // Central European languages, 1251 for Cyrillic ones, 1252 otherwise. The
 // locale is named by LC_ALL, else LC_CTYPE, else LANG.
 int DefaultCodePageFromEnvironment();
+// The locale name DefaultCodePageFromEnvironment goes by; "" when none is set.
+std::string LocaleNameFromEnvironment();
 int DefaultCodePageForLocale(std::string_view localeName);
 // True when a code page can be decoded.
 bool IsSupportedCodePage(int codePage);

@@ -14,7 +14,7 @@ bool TDbfCursor::Scan(uint32_t position, bool sayHowFar) {
   const uint32_t total = FTable.RecordCount();
   while (FLive <= position && FScanned < total) {
     if (sayHowFar && FScanned % kProgressRecords == 0) ReportProgress(FScanned, total);
-    if (TDbfTable::IsDeleted(FTable.RecordAt(FScanned))) {
+    if (FTable.IsHidden(FTable.RecordAt(FScanned))) {
       FDeleted.push_back(FScanned);
     } else {
       ++FLive;

@@ -1,6 +1,7 @@
 // The records a record set shows, in order: the table's live records (deleted
-// ones are never shown) in file order, or an explicit order of live records
-// that a sort or a filter made. Deletion flags are read as far as a caller
+// ones are shown only by a table opened to show them, TDbfTable::IsHidden) in
+// file order, or an explicit order of them that a sort or a filter made. Here
+// "live" is every record the table does not hide. Deletion flags are read as far as a caller
 // needs them and then kept, so opening costs nothing and the set, once seen,
 // stays as it was (a static cursor).
 #pragma once

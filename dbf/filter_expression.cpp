@@ -587,7 +587,7 @@ void ApplyFilter(TDbfCursor& cursor, TFilterExpression& filter) {
     for (uint32_t index = 0; index < table.RecordCount(); ++index) {
       if (index % kProgressRecords == 0) ReportProgress(index, table.RecordCount());
       const uint8_t* record = table.RecordAt(index);
-      if (!TDbfTable::IsDeleted(record) && filter.Matches(record)) kept.push_back(index);
+      if (!table.IsHidden(record) && filter.Matches(record)) kept.push_back(index);
     }
     cursor.SetOrder(std::move(kept));
     return;

@@ -381,4 +381,13 @@ TDbfHeader DecodeHeader(std::string_view bytes, uint64_t fileSize) {
   return h;
 }
 
+std::optional<TUpdateDate> UpdateDateOf(const TDbfHeader& header) {
+  if (header.UpdateMonth < 1 || header.UpdateMonth > 12 || header.UpdateDay < 1 ||
+      header.UpdateDay > 31) {
+    return std::nullopt;
+  }
+  const int year = header.UpdateYear;
+  return TUpdateDate{year >= 80 ? 1900 + year : 2000 + year, header.UpdateMonth, header.UpdateDay};
+}
+
 }  // namespace lumbra

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,6 +101,17 @@ struct TDbfHeader {
     return field.NullBit >= 0 && NullFlag(record, field.NullBit);
   }
 };
+
+struct TUpdateDate {
+  int Year = 0;
+  int Month = 0;
+  int Day = 0;
+};
+// The date of last update in the header's bytes 1-3. Writers store the year
+// either since 1900 or modulo 100: a byte of 100 or more is since 1900, a
+// smaller one below 80 is taken as 2000 and later. Nothing when the bytes hold
+// no date (a zero or impossible month or day).
+std::optional<TUpdateDate> UpdateDateOf(const TDbfHeader& header);
 
 // Decodes the header from the first bytes of a file whose full size is
 // fileSize; bytes must hold min(fileSize, kHeaderBytesToRead) bytes. Throws

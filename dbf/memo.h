@@ -42,6 +42,8 @@ class TMemoFile {
   // How many reads gave Bad because the memo, or the length it claims, runs
   // past the end of the file (a memo file cut short).
   uint64_t ReadsBeyondEnd() const { return FReadsBeyondEnd; }
+  // 0 when the header gives none, and every read is Bad.
+  uint32_t BlockSize() const { return FBlockSize; }
   IFileIo& File() { return *FFile; }
   const IFileIo& File() const { return *FFile; }
 

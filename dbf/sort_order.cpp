@@ -344,7 +344,7 @@ std::vector<uint32_t> SortedRecords(TDbfCursor& cursor, const std::vector<uint32
     for (uint32_t index = 0; slot < count; ++index) {
       if (index % kProgressRecords == 0) ReportProgress(slot, count);
       const uint8_t* record = table.RecordAt(index);
-      if (!TDbfTable::IsDeleted(record)) store(slot++, record);
+      if (!table.IsHidden(record)) store(slot++, record);
     }
   }
   for (TColumnKeys& column : columns)

@@ -80,11 +80,21 @@ void TDbfTable::Init(std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat,
                      const TDbfOpenOptions& options) {
   const uint64_t available = (FFile->Size() - FHeader.HeaderLength) / FHeader.RecordLength;
   FRecordCount = static_cast<uint32_t>(std::min<uint64_t>(FHeader.RecordCount, available));
+  FShowDeleted = options.ShowDeleted;
   int codePage = options.CodePageOverride;
+  FCodePageSource = TCodePageSource::Override;
   if (codePage == 0 && FHeader.Format == TDbfFormat::dBase7) {
     codePage = CodePageForLanguageDriver(FHeader.LanguageDriver);
+    FCodePageSource = TCodePageSource::LanguageDriver;
   }
-  if (codePage == 0) codePage = CodePageForMark(FHeader.CodePageMark, options.DefaultCodePage);
+  if (codePage == 0) {
+    codePage = CodePageForMark(FHeader.CodePageMark, 0);
+    FCodePageSource = TCodePageSource::Mark;
+  }
+  if (codePage == 0) {
+    codePage = options.DefaultCodePage;
+    FCodePageSource = TCodePageSource::Default;
+  }
   FCodePage = std::make_unique<TCodePage>(codePage);
   FFieldNames.reserve(FHeader.Fields.size());
   for (const TDbfField& f : FHeader.Fields)

@@ -26,6 +26,16 @@ struct TDbfOpenOptions {
   // Whether a Visual FoxPro table of a database, opened by path, takes the
   // long field names its container keeps (dbf/container.h).
   bool LongFieldNames = true;
+  // Deleted records are shown as live ones are, by cursors, sorts and filters.
+  bool ShowDeleted = false;
+};
+
+// Where a table's code page came from.
+enum class TCodePageSource : uint8_t {
+  Override,        // TDbfOpenOptions::CodePageOverride
+  Mark,            // the header's code page mark
+  LanguageDriver,  // the dBase 7 language driver name
+  Default,         // TDbfOpenOptions::DefaultCodePage: the header names none
 };
 
 class TDbfTable {
@@ -49,6 +59,7 @@ class TDbfTable {
   // container; empty when its names are used, or it names none.
   const std::string& LongFieldNamesProblem() const { return FLongFieldNamesProblem; }
   const TCodePage& CodePage() const { return *FCodePage; }
+  TCodePageSource CodePageSource() const { return FCodePageSource; }
 
   // Records in the file: the header's count, or fewer when the file holds
   // fewer complete records. Fixed at open.
@@ -60,6 +71,9 @@ class TDbfTable {
   bool MemoReadBeyondEnd() const { return FMemo != nullptr && FMemo->ReadsBeyondEnd() != 0; }
   // The memo file's name; "" without one.
   std::string MemoPath() const { return FMemo == nullptr ? std::string() : FMemo->File().Name(); }
+  // The memo file's block size in bytes; 0 without one, or when its header
+  // gives none.
+  uint32_t MemoBlockSize() const { return FMemo == nullptr ? 0 : FMemo->BlockSize(); }
 
   // The bytes of record index (0-based, below RecordCount()), valid while
   // RecordLoads() stays as it was. Throws EDbfError when the file no longer
@@ -76,6 +90,9 @@ class TDbfTable {
   // them across calls keeps this with them, and reads again once it changes.
   uint64_t RecordLoads() const { return FChunks->Loads(); }
   static bool IsDeleted(const uint8_t* record) { return record[0] == 0x2A; }
+  // Whether record is left out of what the table shows: a deleted one, unless
+  // the table was opened to show deleted records too.
+  bool IsHidden(const uint8_t* record) const { return !FShowDeleted && IsDeleted(record); }
   // Asks the processor to bring record index toward its caches when the
   // record's chunk is held, and with memos, the start of the memos of a
   // record whose bytes are at hand: for a walk that knows which records come
@@ -103,6 +120,8 @@ class TDbfTable {
   TDbfHeader FHeader;
   std::vector<std::string> FFieldNames;
   std::unique_ptr<TCodePage> FCodePage;
+  TCodePageSource FCodePageSource = TCodePageSource::Default;
+  bool FShowDeleted = false;
   uint32_t FRecordCount = 0;
   // The fields whose values are in the memo file.
   std::vector<size_t> FMemoFields;

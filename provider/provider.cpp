@@ -169,13 +169,10 @@ void TProviderRecordset::SetAbsolutePosition(int32_t position) {
   Land();
 }
 
-void TProviderRecordset::GetValue(size_t column, Variant& out) {
+const uint8_t* TProviderRecordset::CurrentRecord() {
   if (FBof || FEof) {
     throw EDbfError(TDbfErrorKind::Refused,
                     "Either BOF or EOF is True, or the current record has been deleted.");
-  }
-  if (column >= FFieldOfColumn.size()) {
-    throw EDbfError(TDbfErrorKind::Refused, "Column " + std::to_string(column) + " does not exist");
   }
   // The bytes kept are the current record's while no move has been made and
   // the table's cache has read nothing over them (counting, a sort or a
@@ -187,8 +184,20 @@ void TProviderRecordset::GetValue(size_t column, Variant& out) {
     FRecordLoads = FTable->RecordLoads();
     if (kShortcuts && FCursor.HasOrder()) PrefetchAhead();
   }
+  return FRecord;
+}
+
+bool TProviderRecordset::IsDeleted() {
+  return TDbfTable::IsDeleted(CurrentRecord());
+}
+
+void TProviderRecordset::GetValue(size_t column, Variant& out) {
+  const uint8_t* record = CurrentRecord();
+  if (column >= FFieldOfColumn.size()) {
+    throw EDbfError(TDbfErrorKind::Refused, "Column " + std::to_string(column) + " does not exist");
+  }
   // The record bytes live in the table's cache; a memo read does not move them.
-  FTable->DecodeField(FRecord, FFieldOfColumn[column], out);
+  FTable->DecodeField(record, FFieldOfColumn[column], out);
 }
 
 // In an explicit order the next records are scattered over the file, and

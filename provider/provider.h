@@ -70,6 +70,9 @@ class TProviderRecordset {
 
   // The current record's value of column. Requires a current record.
   void GetValue(size_t column, Variant& out);
+  // Whether the current record is marked deleted, which only a table opened
+  // to show deleted records shows. Requires a current record.
+  bool IsDeleted();
   Variant Value(size_t column);
 
   // The sort text exactly as last set; "" at first. Setting it orders the
@@ -94,6 +97,8 @@ class TProviderRecordset {
   // After a failed sort or filter: every record in file order, no sort, no filter.
   void ShowEveryRecord();
   void PrefetchAhead();
+  // The current record's bytes. Requires a current record.
+  const uint8_t* CurrentRecord();
 
   std::unique_ptr<TDbfTable> FTable;
   TDbfCursor FCursor;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -452,6 +454,184 @@ TEST_F(CliTest, AllocationFailureIsAMessageAndExitOne) {
   const TRun run = RunInto({"dump", table}, " >/dev/null", "ulimit -v 200000; ");
   EXPECT_EQ(run.Code, 1);
   EXPECT_EQ(run.Err, "lumbra-cli: not enough memory to write the records of '" + table + "'\n");
+}
+
+TEST_F(CliTest, InfoDescribesTheHeaderAsTextAndAsJson) {
+  const std::string table = WriteSample();
+  const TRun text = Run({"info", table});
+  EXPECT_EQ(text.Code, 0) << text.Err;
+  EXPECT_EQ(text.Err, "");
+  for (const char* line : {"format          Visual FoxPro (version byte 0x30)\n",
+                           "records         3 live, 1 deleted\n", "last update     2024-01-15\n",
+                           "code page       1252, from the header's code page byte 0x03\n",
+                           "-byte blocks\n", "index file      none\n", "fields          6\n",
+                           "  NOTE        M         4         0  0x02 nullable\n",
+                           "  _NullFlags  0         1         0  0x05 system binary\n"}) {
+    EXPECT_NE(text.Out.find(line), std::string::npos) << line << text.Out;
+  }
+  // One JSON object, whose facts a script reads.
+  const TRun json = RunInto(
+      {"info", table, "--format", "json"},
+      " | python3 -c 'import json,sys; d=json.load(sys.stdin); print(d[\"version\"], "
+      "d[\"live_records\"], d[\"deleted_records\"], d[\"code_page_source\"], "
+      "d[\"memo_file\"][\"block_size\"], d[\"fields\"][4][\"name\"], d[\"fields\"][4][\"flags\"])' "
+      ">" +
+          Quoted((FFolder.Path() / "stdout").string()));
+  EXPECT_EQ(json.Code, 0) << json.Err;
+  EXPECT_EQ(json.Out, "0x30 3 1 header 64 NOTE 2\n");
+  EXPECT_EQ(Run({"info", table, "--format", "csv"}).Code, 2);
+}
+
+TEST_F(CliTest, InfoOfATableCutShortCountsWhatItHolds) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.Fields = {{"NAME", 'C', 2}};
+  spec.Rows = {{Text("ab")}, {Text("cd")}, {Text("ef")}};
+  spec.DeletedRows = {1};
+  TBuiltTable built = BuildTableBytes(spec);
+  PutLe32(built.Table, 4, 1000000);
+  const std::string table = (FFolder.Path() / "short.dbf").string();
+  WriteFile(table, built.Table);
+  const TRun run = Run({"info", table});
+  EXPECT_EQ(run.Code, 0);
+  EXPECT_NE(run.Out.find("records         2 live, 1 deleted; the header counts 1000000, the file "
+                         "holds only these\n"),
+            std::string::npos)
+      << run.Out;
+  EXPECT_EQ(run.Err, "lumbra-cli: warning: '" + table +
+                         "' holds 3 of the 1,000,000 records its header counts\n");
+}
+
+// The deleted record "gone" comes in its place, marked, in every form of
+// dump, and a filter and a sort see it too.
+TEST_F(CliTest, DumpDeletedAndColumnsWorkInEveryForm) {
+  const std::string table = WriteSample();
+  const std::vector<std::string> choice = {"--deleted", "--columns", " ok ;name"};
+  const auto dump = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"dump", table});
+    args.insert(args.end(), choice.begin(), choice.end());
+    const TRun run = Run(args);
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    return run.Out;
+  };
+  EXPECT_EQ(dump({}),
+            "{\"_deleted\":false,\"OK\":true,\"NAME\":\"a,b\\\"c \"}\n"
+            "{\"_deleted\":false,\"OK\":null,\"NAME\":\"plain \"}\n"
+            "{\"_deleted\":true,\"OK\":false,\"NAME\":\"gone  \"}\n"
+            "{\"_deleted\":false,\"OK\":false,\"NAME\":\"x     \"}\n");
+  EXPECT_EQ(dump({"--format", "csv"}),
+            "_deleted,OK,NAME\r\nfalse,true,\"a,b\"\"c \"\r\nfalse,,plain \r\n"
+            "true,false,gone  \r\nfalse,false,x     \r\n");
+  EXPECT_EQ(dump({"--values", "string"}),
+            "_deleted\tOK\tNAME\nfalse\tTrue\ta,b\"c \nfalse\t\tplain \ntrue\tFalse\tgone  \n"
+            "false\tFalse\tx     \n");
+  EXPECT_EQ(dump({"--values", "display", "--filter", "NAME = 'gone'"}),
+            "_deleted\tOK\tNAME\ntrue\tFalse\tgone  \n");
+  EXPECT_EQ(dump({"--format", "csv", "--sort", "NAME DESC"}),
+            "_deleted,OK,NAME\r\nfalse,false,x     \r\nfalse,,plain \r\ntrue,false,gone  \r\n"
+            "false,true,\"a,b\"\"c \"\r\n");
+  // Each option alone.
+  EXPECT_EQ(Run({"dump", table, "--columns", "[day]"}).Out,
+            "{\"DAY\":\"2024-03-05\"}\n{\"DAY\":null}\n{\"DAY\":\"1999-12-31\"}\n");
+  EXPECT_EQ(Run({"dump", table, "--deleted", "--format", "csv"}).Out.substr(0, 34),
+            "_deleted,NAME,AMOUNT,DAY,OK,NOTE\r\n");
+}
+
+TEST_F(CliTest, WrongColumnListOrDeletedWithAValueIsAWrongCommandLine) {
+  const std::string table = WriteSample();
+  for (const auto& [list, message] : std::vector<std::pair<std::string, std::string>>{
+           {"NAME,SALARY", "--columns: the table has no column 'SALARY'"},
+           {"", "--columns names no column"},
+           {" ", "--columns names no column"},
+           {"NAME,,OK", "--columns 'NAME,,OK': a column name is missing"},
+           {"name;NAME", "--columns names the column 'NAME' twice"}}) {
+    const TRun run = Run({"dump", table, "--columns", list, "--values", "string"});
+    EXPECT_EQ(run.Code, 2) << list;
+    EXPECT_EQ(run.Out, "") << list;
+    EXPECT_EQ(run.Err.substr(0, run.Err.find('\n')), "lumbra-cli: " + message);
+  }
+  EXPECT_EQ(Run({"dump", table, "--deleted=yes"}).Code, 2);
+  EXPECT_EQ(Run({"info", table, "--deleted"}).Code, 2);
+}
+
+// Under LC_ALL=C a table whose header names no code page is read in 1252,
+// and each table says so once; a code page given says nothing.
+TEST_F(CliTest, GuessedCodePageIsSaidOncePerTable) {
+  TTableShape spec;
+  spec.Version = 0x03;
+  spec.CodePageMark = 0x00;
+  spec.Fields = {{"NAME", 'C', 2}};
+  spec.Rows = {{Text("ab")}, {Text("cd")}};
+  const std::string table = WriteTable(FFolder.Path(), "nopage", spec).string();
+  const std::string note = "lumbra-cli: note: '" + table +
+                           "' is read in code page 1252, from the locale C, as the header's code "
+                           "page byte 0x00 names none\n";
+  EXPECT_EQ(Run({"dump", table}).Err, note);
+  EXPECT_EQ(Run({"structure", table, table}).Err, note + note);
+  const TRun info = Run({"info", table});
+  EXPECT_EQ(info.Err, note);
+  EXPECT_NE(info.Out.find("code page       1252, from the locale C, as"), std::string::npos);
+  EXPECT_EQ(Run({"dump", table, "--codepage", "1252"}).Err, "");
+}
+
+// Every real table: info's header facts are the independent readers', its
+// live and deleted records are those dump --deleted writes, and --columns
+// picks a column of each. A table the engine refuses is refused the same
+// way by both commands.
+TEST_F(CliTest, InfoAndDumpAgreeOnEveryCorpusTable) {
+  if (!std::filesystem::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus at " << CorpusDir();
+  const std::regex counts(
+      "\"version\":\"(0x[0-9A-F]+)\",\"live_records\":([0-9]+),\"deleted_records\":([0-9]+),"
+      "\"header_record_count\":([0-9]+)");
+  // The first field that is no system field, when its name needs no escape.
+  const std::regex field("\\{\"name\":\"([^\"\\\\,;\\[\\]]+)\",[^}]*\"flag_names\":\"(?!system)");
+  const std::regex oracleHeader(
+      "\"version_byte\": \"(0x[0-9A-Fa-f]+)\"[^}]*?\"record_count\": ([0-9]+)");
+  for (const std::filesystem::path& path : TablesUnder(CorpusDir())) {
+    const TRun info = Run({"info", path.string(), "--format", "json"});
+    std::vector<std::string> args = {"dump", path.string(), "--deleted", "--values", "string"};
+    std::smatch chosen;
+    if (std::regex_search(info.Out, chosen, field)) {
+      args.insert(args.end(), {"--columns", "[" + chosen[1].str() + "]"});
+    }
+    const TRun dump = Run(args);
+    ASSERT_EQ(info.Code, dump.Code) << path << info.Err << dump.Err;
+    if (info.Code != 0) {
+      EXPECT_EQ(info.Err, dump.Err) << path;
+      continue;
+    }
+    std::smatch facts;
+    ASSERT_TRUE(std::regex_search(info.Out, facts, counts)) << path << info.Out;
+    const size_t records = std::stoul(facts[2]) + std::stoul(facts[3]);
+    // The tab-separated dump: a line of names, then a line per record.
+    EXPECT_EQ(static_cast<size_t>(std::count(dump.Out.begin(), dump.Out.end(), '\n')), records + 1)
+        << path;
+    if (!chosen.empty()) {
+      EXPECT_EQ(dump.Out.substr(0, dump.Out.find('\n')), "_deleted\t" + chosen[1].str()) << path;
+    }
+    std::filesystem::path oracle = path;
+    oracle.replace_extension(".oracle.json");
+    std::smatch expected;
+    const std::string oracleText =
+        std::filesystem::exists(oracle) ? ReadFile(oracle) : std::string();
+    if (std::regex_search(oracleText, expected, oracleHeader)) {
+      std::string version = expected[1];
+      std::transform(version.begin() + 2, version.end(), version.begin() + 2,
+                     [](char c) { return static_cast<char>(std::toupper(c)); });
+      EXPECT_EQ(version, facts[1].str()) << path;
+      EXPECT_EQ(expected[2], facts[4].str()) << path;
+    }
+  }
+}
+
+TEST_F(CliTest, InfoListsTheTagsOfTheIndex) {
+  const std::filesystem::path table = CorpusDir() / "ruby-dbf/foxprodb/contacts.dbf";
+  if (!std::filesystem::exists(table)) GTEST_SKIP() << "no corpus at " << CorpusDir();
+  const TRun run = Run({"info", table.string()});
+  EXPECT_EQ(run.Code, 0) << run.Err;
+  EXPECT_NE(run.Out.find("contacts.CDX, tags: CONTACT_ID, TYPE_ID\n"), std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("contacts.FPT, 64-byte blocks\n"), std::string::npos) << run.Out;
 }
 
 }  // namespace
