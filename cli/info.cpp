@@ -49,7 +49,8 @@ std::string FlagWords(const TDbfField& field) {
   };
   add(field.IsSystem(), "system");
   add(field.IsNullable(), "nullable");
-  add(field.IsBinary(), "binary");
+  // The flag itself: _NullFlags carries it too, and reads as bytes either way.
+  add((field.Flags & 0x04) != 0, "binary");
   add(field.IsAutoIncrement(), "autoincrement");
   return words;
 }
