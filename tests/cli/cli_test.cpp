@@ -634,5 +634,23 @@ TEST_F(CliTest, InfoListsTheTagsOfTheIndex) {
   EXPECT_NE(run.Out.find("contacts.FPT, 64-byte blocks\n"), std::string::npos) << run.Out;
 }
 
+TEST_F(CliTest, TablesOfADatabaseShowItsLongNamesOrSayOnceWhyNot) {
+  TTableShape spec;
+  spec.Backlink = "shop.dbc";
+  spec.Fields = {{"CUSTOMERNA", 'C', 4}, {"CITY", 'C', 4}};
+  spec.Rows = {{Text("Ana"), Text("Cluj")}, {Text("Dan"), Text("Iasi")}};
+  const std::string table = WriteTable(FFolder.Path(), "customers", spec).string();
+  const TRun alone = Run({"dump", table, "--format", "csv"});
+  EXPECT_EQ(alone.Err, "lumbra-cli: warning: '" + table +
+                           "' keeps the short field names of its header: its database "
+                           "container 'shop.dbc' is not beside it\n");
+  WriteContainer(FFolder.Path(), "SHOP.DBC", "Customers", {"customername", "city"});
+  const TRun run =
+      Run({"dump", table, "--format", "csv", "--filter", "customername = 'Dan'", "--sort", "city"});
+  EXPECT_EQ(run.Code, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(run.Out, "customername,city\r\nDan ,Iasi\r\n");
+}
+
 }  // namespace
 }  // namespace lumbra::test

@@ -126,6 +126,13 @@ class Field:
         # §3: field flags are read only in Visual FoxPro tables.
         self.flags = int(desc.get("flags") or "0x00", 16) if vfp else 0
         self.offset = 0
+        # The name the table's database container keeps (dbf/FORMAT.md §10).
+        self.long_name = None
+
+    def shown_name(self, code_page):
+        if self.long_name is not None:
+            return self.long_name
+        return decode_text(self.name_bytes.split(b"\x00", 1)[0], code_page)
 
     @property
     def binary(self):
@@ -163,6 +170,12 @@ class Table:
         with open(path, "rb") as fh:
             self.data = fh.read()
         self.mark = int(h["code_page_byte"], 16) if h.get("code_page_byte") else 0
+        if self.vfp:
+            names = container_names(path, self.data, len(self.fields))
+            shown = [f for f in self.fields if not f.hidden]
+            if names is not None and len(names) == len(shown):
+                for f, name in zip(shown, names):
+                    f.long_name = name
 
     def code_page(self, default):
         if self.level7:
@@ -212,6 +225,58 @@ def expected_refusal(table):
 
 # ---------------------------------------------------------------------------
 # Memo files (§6)
+
+
+def container_names(path, data, field_count):
+    """The field names of the database container the backlink of the Visual
+    FoxPro table at path (bytes data) names, read here from the container's own
+    bytes as dbf/FORMAT.md §10 says; None when they do not apply."""
+    end = 32 + 32 * field_count
+    if len(data) < end + 1 + 263 or data[end] != 0x0D:
+        return None
+    backlink = data[end + 1:end + 1 + 263].split(b"\x00", 1)[0].decode("latin-1")
+    wanted = backlink.replace("\\", "/").rsplit("/", 1)[-1].lower()
+    folder = os.path.dirname(path) or "."
+    found = [n for n in sorted(os.listdir(folder)) if wanted and n.lower() == wanted]
+    if not found:
+        return None
+    with open(os.path.join(folder, found[0]), "rb") as fh:
+        dbc = fh.read()
+    count = struct.unpack_from("<I", dbc, 4)[0]
+    header_length, record_length = struct.unpack_from("<HH", dbc, 8)
+    columns, offset, pos = {}, 1, 32
+    while pos < header_length and dbc[pos] != 0x0D:
+        name = dbc[pos:pos + 11].split(b"\x00", 1)[0].decode("latin-1").upper()
+        columns[name] = (chr(dbc[pos + 11]), offset, dbc[pos + 16])
+        offset += dbc[pos + 16]
+        pos += 32
+    if any(c not in columns for c in ("OBJECTID", "PARENTID", "OBJECTTYPE", "OBJECTNAME")):
+        return None
+
+    def value(record, name):
+        kind, at, length = columns[name]
+        raw = record[at:at + length]
+        if kind == "I":
+            return struct.unpack("<i", raw)[0]
+        return raw.decode("cp1252", "replace").rstrip(" ")
+
+    table_name = os.path.splitext(os.path.basename(path))[0].lower()
+    tables, fields = [], []
+    for i in range(count):
+        record = dbc[header_length + i * record_length:header_length + (i + 1) * record_length]
+        if len(record) < record_length:
+            break
+        if record[0:1] == b"*":
+            continue
+        kind = value(record, "OBJECTTYPE").lower()
+        if kind == "table" and value(record, "OBJECTNAME").lower() == table_name:
+            tables.append(value(record, "OBJECTID"))
+        elif kind == "field":
+            fields.append((value(record, "OBJECTID"), value(record, "PARENTID"),
+                           value(record, "OBJECTNAME")))
+    if len(tables) != 1:
+        return None
+    return [name for _, parent, name in sorted(fields) if parent == tables[0]]
 
 
 def find_sibling(path, extension):
@@ -462,7 +527,7 @@ def expected_column(table, field, code_page):
     attributes = (FLD_FIXED if fixed else 0) | (0 if auto else FLD_UPDATABLE)
     if field.flags & 0x02:
         attributes |= FLD_NULLABLE
-    name = decode_text(field.name_bytes.split(b"\x00", 1)[0], code_page)
+    name = field.shown_name(code_page)
     return [name, kind, size, precision, scale, attributes, int(auto)]
 
 
@@ -559,8 +624,7 @@ def check_record_values(table, memo, code_page, got_rows, problems):
     raw_rows = {r["_index"]: r for r in oracle.get("raw_records_hex", [])}
 
     shown = [f for f in table.fields if not f.hidden]
-    names = unique_names([decode_text(f.name_bytes.split(b"\x00", 1)[0], code_page)
-                          for f in shown])
+    names = unique_names([f.shown_name(code_page) for f in shown])
     column_of = {id(f): i for i, f in enumerate(table.fields)}
     for row, physical in enumerate(ours[:cap]):
         if row >= len(got_rows):

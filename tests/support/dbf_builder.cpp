@@ -429,6 +429,26 @@ std::filesystem::path WriteTable(const std::filesystem::path& folder, const std:
   return table;
 }
 
+std::filesystem::path WriteContainer(const std::filesystem::path& folder,
+                                     const std::string& fileName, const std::string& tableName,
+                                     const std::vector<std::string>& fieldNames) {
+  TTableShape spec;
+  spec.TableFlags = 0x04;  // a database container
+  spec.Fields = {{"OBJECTID", 'I', 4},
+                 {"PARENTID", 'I', 4},
+                 {"OBJECTTYPE", 'C', 10},
+                 {"OBJECTNAME", 'C', 128}};
+  spec.Rows.push_back({Int(1), Int(1), Text("Database"), Text("Database")});
+  spec.Rows.push_back({Int(5), Int(1), Text("Table"), Text(tableName)});
+  for (size_t i = fieldNames.size(); i-- > 0;) {
+    spec.Rows.push_back(
+        {Int(6 + static_cast<int64_t>(i)), Int(5), Text("Field"), Text(fieldNames[i])});
+  }
+  const std::filesystem::path path = folder / fileName;
+  WriteFile(path, BuildTableBytes(spec).Table);
+  return path;
+}
+
 void PutLe16(std::string& bytes, size_t offset, uint16_t value) {
   bytes.replace(offset, 2, Le(value, 2));
 }

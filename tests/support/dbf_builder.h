@@ -96,6 +96,13 @@ TBuiltTable BuildTableBytes(const TTableShape& spec);
 std::filesystem::path WriteTable(const std::filesystem::path& folder, const std::string& name,
                                  const TTableShape& spec);
 
+// A Visual FoxPro database container at folder/fileName holding one table,
+// tableName, whose fields are fieldNames in order (their records written last
+// first, their object numbers ascending). Returns its path.
+std::filesystem::path WriteContainer(const std::filesystem::path& folder,
+                                     const std::string& fileName, const std::string& tableName,
+                                     const std::vector<std::string>& fieldNames);
+
 // Little-endian stores into built bytes, for tests that damage a header.
 void PutLe16(std::string& bytes, size_t offset, uint16_t value);
 void PutLe32(std::string& bytes, size_t offset, uint32_t value);
