@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/exception.h"
+#include "cli/output.h"
 #include "cli/value_text.h"
 #include "dbf/cdx.h"
 #include "dbf/code_page.h"
@@ -55,21 +56,10 @@ std::string FlagWords(const TDbfField& field) {
   return words;
 }
 
-// A name as a terminal shows it safely: control bytes and backslashes escaped.
+// A name as a terminal shows it safely, as the tab-separated outputs write it.
 std::string Printable(const std::string& name) {
   std::string out;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      out += hex;
-    } else {
-      out.push_back(c);
-    }
-  }
+  AppendName(out, name);
   return out;
 }
 

@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "base/shortcuts.h"
 
 namespace lumbra {
 namespace {
@@ -14,6 +17,46 @@ namespace {
   if (error == 0) error = EIO;
   if (error == EPIPE) throw EOutputClosed("standard output was closed");
   throw Exception(std::string("cannot write to standard output: ") + std::strerror(error));
+}
+
+// Whether any of the eight bytes in word is below 0x0E (tab, LF and CR are)
+// or a backslash: the bytes EscapeFrom must look at one by one.
+bool MayNeedEscape(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  const uint64_t backslashes = word ^ (kOnes * '\\');
+  return ((((word - kOnes * 0x0E) & ~word) | ((backslashes - kOnes) & ~backslashes)) & kHighs) != 0;
+}
+
+// How many bytes at the front of text surely need no escape. Most texts have
+// nothing to escape, and eight bytes at a time tell.
+size_t CleanPrefix(std::string_view text) {
+  size_t clean = 0;
+  for (; clean + 8 <= text.size(); clean += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + clean, 8);
+    if (MayNeedEscape(word)) return clean;
+  }
+  // The last few bytes, in a word filled out with letters.
+  uint64_t word = 0x4141414141414141ull;
+  std::memcpy(&word, text.data() + clean, text.size() - clean);
+  return MayNeedEscape(word) ? clean : text.size();
+}
+
+// The escape of c in a tab-separated line, or nullptr when c stands as it is.
+const char* EscapeOf(char c) {
+  switch (c) {
+    case '\t':
+      return "\\t";
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case '\\':
+      return "\\\\";
+    default:
+      return nullptr;
+  }
 }
 
 }  // namespace
@@ -46,6 +89,42 @@ void TStdoutLineSink::Append(const std::string& text) {
 void TStdoutLineSink::Assign(const TStringList& lines) {
   for (int32_t i = 0; i < lines.Count(); ++i)
     Append(lines.TextAt(i));
+}
+
+void EscapeFrom(std::string& out, size_t from) {
+  const size_t clean = from + (kShortcuts ? CleanPrefix(std::string_view(out).substr(from)) : 0);
+  if (clean == out.size()) return;
+  size_t extra = 0;
+  for (size_t i = clean; i < out.size(); ++i)
+    extra += EscapeOf(out[i]) != nullptr ? 1 : 0;
+  if (extra == 0) return;
+  size_t read = out.size();
+  out.resize(out.size() + extra);
+  size_t write = out.size();
+  while (read > clean) {
+    const char c = out[--read];
+    if (const char* escape = EscapeOf(c)) {
+      out[--write] = escape[1];
+      out[--write] = '\\';
+    } else {
+      out[--write] = c;
+    }
+  }
+}
+
+void AppendName(std::string& out, std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (const char* escape = EscapeOf(c)) {
+      out += escape;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      out += hex;
+    } else {
+      out.push_back(c);
+    }
+  }
 }
 
 }  // namespace lumbra

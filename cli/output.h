@@ -31,6 +31,15 @@ void WritePiece(std::string& out);
 // Flushes standard output; throws as WriteOut.
 void FlushOut();
 
+// Puts what out holds from `from` on on one line: tab, CR, LF and backslash
+// become \t, \r, \n and \\. Texts are appended to the output first and
+// escaped where they stand, from the back, so a long text is never copied.
+void EscapeFrom(std::string& out, size_t from);
+// Appends name, a column's or a field's, for a tab-separated line: escaped as
+// EscapeFrom escapes, and every other control byte as \xHH, so that no name
+// can split a line or reach a terminal as a control sequence.
+void AppendName(std::string& out, std::string_view name);
+
 // A report's lines written to standard output through WriteOut.
 class TStdoutLineSink : public ILineSink {
  public:
