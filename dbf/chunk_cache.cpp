@@ -8,24 +8,37 @@ namespace lumbra {
 namespace {
 
 constexpr size_t kFirstSlots = 8;
-// The most a cache may hold: a file visited in a scattered order up to this
-// size is read once.
-constexpr size_t kMaxCacheBytes = 256 << 20;
 
 }  // namespace
 
-TChunkCache::TChunkCache(IFileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact)
+TChunkCache::TChunkCache(IFileIo& file, uint64_t start, uint64_t end, size_t chunkBytes, bool exact,
+                         size_t maxCacheBytes)
     : FFile(file),
       FStart(start),
       FEnd(std::max(start, end)),
       FChunkBytes(std::max<size_t>(1, chunkBytes)),
       FExact(exact),
       FSlots(kFirstSlots) {
-  const uint64_t chunks = (FEnd - FStart + FChunkBytes - 1) / FChunkBytes;
+  FChunkCount = (FEnd - FStart + FChunkBytes - 1) / FChunkBytes;
   // Powers of two, so that a chunk's slot is found by a mask.
   FMaxSlots = std::max<size_t>(
       kFirstSlots, static_cast<size_t>(std::min<uint64_t>(
-                       std::bit_ceil(chunks), std::bit_floor(kMaxCacheBytes / FChunkBytes))));
+                       std::bit_ceil(FChunkCount),
+                       std::bit_floor(std::max<size_t>(1, maxCacheBytes / FChunkBytes)))));
+}
+
+std::string_view TChunkCache::ReadAlone(uint64_t offset, size_t length) {
+  ++FLoads;
+  FAlone.clear();  // holds nothing if the read below throws
+  const uint64_t at = std::min(FEnd, FStart + offset);
+  length = static_cast<size_t>(std::min<uint64_t>(length, FEnd - at));
+  FAlone.resize(length);
+  if (FExact) {
+    ReadExactly(FFile, at, FAlone.data(), length);
+  } else {
+    FAlone.resize(FFile.ReadAt(at, FAlone.data(), length));
+  }
+  return FAlone;
 }
 
 std::string_view TChunkCache::Chunk(uint64_t number) {

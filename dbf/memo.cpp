@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/byte_order.h"
+#include "base/shortcuts.h"
 #include "dbf/dbf_error.h"
 
 namespace lumbra {
@@ -86,6 +87,12 @@ std::string_view TMemoFile::Window(uint64_t offset, size_t atLeast) {
   const uint64_t number = offset / kChunkBytes;
   const auto skip = static_cast<size_t>(offset % kChunkBytes);
   if (skip + atLeast <= kChunkBytes) {
+    if (kShortcuts && FChunks->IsFull(number)) {
+      // A memo of a file larger than the cache, met out of file order: what
+      // it asks for and a little more (most memos are short), not a chunk.
+      constexpr size_t kAloneBytes = 1024;
+      return FChunks->ReadAlone(offset, std::max(atLeast, kAloneBytes));
+    }
     const std::string_view chunk = FChunks->Chunk(number);
     return skip < chunk.size() ? chunk.substr(skip) : std::string_view();
   }

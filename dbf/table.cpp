@@ -123,6 +123,14 @@ void TDbfTable::Init(std::unique_ptr<IFileIo> memo, TMemoFormat memoFormat,
 const uint8_t* TDbfTable::RecordInNewChunk(uint32_t index) {
   const uint32_t number = index / FRecordsPerChunk;
   FChunkRecords = 0;  // none held if the read throws
+  if (kShortcuts && FChunks->IsFull(number)) {
+    // A record of a table larger than the cache, visited out of file order:
+    // its own bytes, not the chunk around it.
+    const std::string_view record =
+        FChunks->ReadAlone(uint64_t{index} * FHeader.RecordLength, FHeader.RecordLength);
+    FChunkLoads = FChunks->Loads();
+    return reinterpret_cast<const uint8_t*>(record.data());
+  }
   const std::string_view chunk = FChunks->Chunk(number);
   FChunkFirst = number * FRecordsPerChunk;
   FChunkRecords = static_cast<uint32_t>(chunk.size() / FHeader.RecordLength);

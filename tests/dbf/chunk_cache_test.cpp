@@ -68,6 +68,29 @@ TEST(ChunkCache, AScatteredWalkReadsEachChunkAboutOnce) {
   EXPECT_LE(file.Reads, static_cast<int>(kChunks + kChunks / 4));
 }
 
+TEST(ChunkCache, AScatteredWalkOfAFileLargerThanTheCacheReadsWhatItNeeds) {
+  TCountingFile file(kChunks * kChunk);
+  TChunkCache cache(file, 0, file.Size(), kChunk, false, 8 * kChunk);
+  std::vector<uint64_t> order(kChunks);
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), std::mt19937(9));
+  int alone = 0;
+  for (const uint64_t n : order) {
+    const uint64_t loads = cache.Loads();
+    if (!cache.IsFull(n)) {
+      ASSERT_EQ(static_cast<unsigned char>(cache.Chunk(n)[7]), (n * kChunk + 7) % 251);
+      continue;
+    }
+    ++alone;
+    const std::string_view bytes = cache.ReadAlone(n * kChunk + 7, 3);
+    ASSERT_EQ(bytes.size(), 3u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[2]), (n * kChunk + 9) % 251);
+    EXPECT_EQ(cache.Loads(), loads + 1) << "a new generation of lent bytes";
+  }
+  EXPECT_GT(alone, static_cast<int>(kChunks / 2));
+  EXPECT_EQ(cache.ReadAlone(kChunks * kChunk - 2, 10).size(), 2u) << "short at the end";
+}
+
 TEST(ChunkCache, ChunksPastTheEndAreEmptyAmongTheOthers) {
   // Damaged memo pointers ask for chunks the file does not have: they take
   // frames beyond those the file's own chunks need, and no chunk is mixed up.
