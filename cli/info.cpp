@@ -10,6 +10,7 @@
 #include "dbf/cdx.h"
 #include "dbf/code_page.h"
 #include "dbf/file_io.h"
+#include "dbf/mdx.h"
 #include "dbf/table_files.h"
 
 namespace lumbra {
@@ -83,17 +84,16 @@ std::optional<TIndexInfo> IndexOf(const TDbfTable& table) {
   if (files.IndexKind == TIndexKind::None) return std::nullopt;
   TIndexInfo index;
   index.Path = files.Index;
-  if (files.IndexKind == TIndexKind::Mdx) {
-    index.Kind = "mdx";
-    index.Problem = "the tags of a dBase production index are not read";
-    return index;
-  }
-  index.Kind = "cdx";
+  index.Kind = files.IndexKind == TIndexKind::Mdx ? "mdx" : "cdx";
   // A damaged index is described, never a reason not to describe the table.
   try {
     PosixFileIo file(files.Index);
-    for (const TCdxTag& tag : ReadCdx(file).Tags)
-      index.Tags.push_back(tag.Name);
+    if (files.IndexKind == TIndexKind::Mdx) {
+      index.Tags = ReadMdxTagNames(file);
+    } else {
+      for (const TCdxTag& tag : ReadCdx(file).Tags)
+        index.Tags.push_back(tag.Name);
+    }
   } catch (const Exception& e) {
     index.Problem = e.Message();
   }

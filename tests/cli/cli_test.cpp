@@ -634,6 +634,30 @@ TEST_F(CliTest, InfoListsTheTagsOfTheIndex) {
   EXPECT_NE(run.Out.find("contacts.FPT, 64-byte blocks\n"), std::string::npos) << run.Out;
 }
 
+TEST_F(CliTest, InfoListsTheTagsOfAProductionIndex) {
+  TTableShape spec;
+  spec.Version = 0x8B;
+  spec.Fields = {{"NAME", 'C', 4}};
+  spec.Rows = {{Text("a")}};
+  const std::string table = WriteTable(FFolder.Path(), "people", spec).string();
+  std::string bytes = ReadFile(table);
+  bytes[28] = 1;  // a production index exists
+  WriteFile(table, bytes);
+  // The tag table: room for 48 entries of 32 bytes, two in use.
+  std::string mdx(544 + 2 * 32, '\0');
+  mdx[25] = 48;
+  mdx[26] = 32;
+  mdx[28] = 2;
+  mdx.replace(544 + 4, 4, "NAME");
+  mdx.replace(576 + 4, 8, "UPPERNAM");
+  WriteFile(FFolder.Path() / "PEOPLE.MDX", mdx);
+  const TRun run = Run({"info", table});
+  EXPECT_NE(run.Out.find("PEOPLE.MDX, tags: NAME, UPPERNAM\n"), std::string::npos) << run.Out;
+  WriteFile(FFolder.Path() / "PEOPLE.MDX", mdx.substr(0, 560));
+  EXPECT_NE(Run({"info", table}).Out.find("its tag table runs past the end of the file"),
+            std::string::npos);
+}
+
 TEST_F(CliTest, TablesOfADatabaseShowItsLongNamesOrSayOnceWhyNot) {
   TTableShape spec;
   spec.Backlink = "shop.dbc";
