@@ -80,6 +80,10 @@ TLongFieldNames ReadLongFieldNames(const std::string& realPath, const TDbfHeader
   }
   const std::string quoted = "its database container '" + *path + "'";
   const std::string tableName = BaseNameOf(realPath);
+  // Visual FoxPro names a table whose file name has blanks with underscores
+  // in their place ("expense details.dbf" is the table expense_details).
+  std::string underscored = tableName;
+  std::replace(underscored.begin(), underscored.end(), ' ', '_');
   size_t fieldCount = 0;
   for (const TDbfField& field : header.Fields)
     fieldCount += field.IsSystem() ? 0 : 1;
@@ -102,7 +106,9 @@ TLongFieldNames ReadLongFieldNames(const std::string& realPath, const TDbfHeader
       if (TDbfTable::IsDeleted(record)) continue;
       std::optional<TObject> object = ObjectAt(*container, record, columns);
       if (!object) return Unused(quoted + " is damaged at record " + std::to_string(i + 1));
-      if (SameIgnoringCase(object->Type, "Table") && SameIgnoringCase(object->Name, tableName)) {
+      if (SameIgnoringCase(object->Type, "Table") &&
+          (SameIgnoringCase(object->Name, tableName) ||
+           SameIgnoringCase(object->Name, underscored))) {
         tables.push_back(object->Id);
       } else if (SameIgnoringCase(object->Type, "Field")) {
         fields.push_back(std::move(*object));

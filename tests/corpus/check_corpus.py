@@ -269,7 +269,8 @@ def container_names(path, data, field_count):
         if record[0:1] == b"*":
             continue
         kind = value(record, "OBJECTTYPE").lower()
-        if kind == "table" and value(record, "OBJECTNAME").lower() == table_name:
+        if kind == "table" and value(record, "OBJECTNAME").lower() in (
+                table_name, table_name.replace(" ", "_")):
             tables.append(value(record, "OBJECTID"))
         elif kind == "field":
             fields.append((value(record, "OBJECTID"), value(record, "PARENTID"),
