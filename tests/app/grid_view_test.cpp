@@ -9,10 +9,12 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "analysis/distinct_report.h"
 #include "tests/app/grid_test_tables.h"
+#include "tests/support/test_files.h"
 
 namespace lumbra {
 namespace {
@@ -49,6 +51,14 @@ class GridViewTest : public ::testing::Test {
   TTableSlots& Slots = Tables.Slots;
   int Errors = 0;
 };
+
+TEST_F(GridViewTest, TitlesATableOfADatabaseWithTheNamesItsContainerKeeps) {
+  const std::filesystem::path table = test::CorpusDir() / "xsharp/VfpTestData/customers.dbf";
+  if (!std::filesystem::exists(table)) GTEST_SKIP() << "no corpus at " << test::CorpusDir();
+  auto view = ViewOf(Slots.DataSource1);
+  Slots.DeschideDbf1(table.string());
+  EXPECT_EQ(view->Model().headerData(1, Qt::Horizontal).toString(), "companyname");
+}
 
 TEST_F(GridViewTest, ShowsTheIndicatorBesideThreeHundredDataColumns) {
   auto view = Open(TextTable(300, 3));
