@@ -5,24 +5,13 @@
 #include <optional>
 
 #include "base/exception.h"
+#include "base/text.h"
+#include "dbf/filter_values.h"
 #include "dbf/table_files.h"
 
 namespace lumbra {
 
 namespace {
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    const auto lower = [](char c) {
-      return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
-    };
-    return lower(x) == lower(y);
-  });
-}
-
-std::string WithoutTrailingBlanks(const std::string& text) {
-  return text.substr(0, text.find_last_not_of(' ') + 1);
-}
 
 // The container's columns that say what each of its records describes.
 struct TObjectColumns {
@@ -32,7 +21,7 @@ struct TObjectColumns {
 std::optional<size_t> ColumnNamed(const TDbfTable& container, std::string_view name) {
   const std::vector<std::string>& names = container.FieldNames();
   for (size_t i = 0; i < names.size(); ++i) {
-    if (SameIgnoringCase(names[i], name)) return i;
+    if (EqualsIgnoringAsciiCase(names[i], name)) return i;
   }
   return std::nullopt;
 }
@@ -58,10 +47,10 @@ std::optional<TObject> ObjectAt(TDbfTable& container, const uint8_t* record,
   object.ParentId = value.Integer();
   container.DecodeField(record, columns.Type, value);
   if (value.Type() != TVarType::varString) return std::nullopt;
-  object.Type = WithoutTrailingBlanks(value.Text());
+  object.Type = std::string(WithoutTrailingBlanks(value.Text()));
   container.DecodeField(record, columns.Name, value);
   if (value.Type() != TVarType::varString) return std::nullopt;
-  object.Name = WithoutTrailingBlanks(value.Text());
+  object.Name = std::string(WithoutTrailingBlanks(value.Text()));
   return object;
 }
 
@@ -106,11 +95,11 @@ TLongFieldNames ReadLongFieldNames(const std::string& realPath, const TDbfHeader
       if (TDbfTable::IsDeleted(record)) continue;
       std::optional<TObject> object = ObjectAt(*container, record, columns);
       if (!object) return Unused(quoted + " is damaged at record " + std::to_string(i + 1));
-      if (SameIgnoringCase(object->Type, "Table") &&
-          (SameIgnoringCase(object->Name, tableName) ||
-           SameIgnoringCase(object->Name, underscored))) {
+      if (EqualsIgnoringAsciiCase(object->Type, "Table") &&
+          (EqualsIgnoringAsciiCase(object->Name, tableName) ||
+           EqualsIgnoringAsciiCase(object->Name, underscored))) {
         tables.push_back(object->Id);
-      } else if (SameIgnoringCase(object->Type, "Field")) {
+      } else if (EqualsIgnoringAsciiCase(object->Type, "Field")) {
         fields.push_back(std::move(*object));
       }
     }
