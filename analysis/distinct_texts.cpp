@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "base/hash_index.h"
 #include "base/shortcuts.h"
 #include "base/text.h"
 
@@ -22,7 +23,6 @@ constexpr uint32_t kBlockSize = 1 << 20;
 constexpr size_t kGrowingBlocks = 8;  // 4 KiB to 512 KiB; then kBlockSize each
 constexpr uint32_t kFirstChunkEntries = 64;
 constexpr uint32_t kChunkEntries = 1 << 16;
-constexpr size_t kSmallSize = 64;  // slots of a new index
 constexpr size_t kGatherTexts = 512;
 constexpr size_t kGatherBytes = 64 << 10;
 // How many texts ahead of the one counted its slot is fetched: enough for
@@ -141,85 +141,6 @@ class TArena {
   uint64_t FNext = 0;  // where the next text goes
 };
 
-// Open addressing over 32-bit hashes; what a slot refers to, and how its text
-// is compared, is the caller's.
-class TIndex {
- public:
-  static constexpr uint32_t kNone = UINT32_MAX;
-
-  // The first slot's reference, for hash, that same accepts; kNone if none.
-  template <class Same>
-  uint32_t Find(uint32_t hash, Same same) const {
-    if (FSlots.empty()) return kNone;
-    for (size_t i = Home(hash);; i = After(i)) {
-      const TSlot& slot = FSlots[i];
-      if (slot.Reference == kNone) return kNone;
-      if (slot.Hash == hash && same(slot.Reference)) return slot.Reference;
-    }
-  }
-  // Asks the processor to fetch the slot where a look-up of hash starts.
-  void Prefetch(uint32_t hash) const {
-    if (!FSlots.empty()) __builtin_prefetch(&FSlots[Home(hash)]);
-  }
-  // The reference in that slot when its hash is hash, else kNone: a cheap
-  // guess at what Find will give, for fetching ahead.
-  uint32_t Peek(uint32_t hash) const {
-    if (FSlots.empty()) return kNone;
-    const TSlot& slot = FSlots[Home(hash)];
-    return slot.Hash == hash ? slot.Reference : kNone;
-  }
-  // Requires that Find gave kNone.
-  void Insert(uint32_t hash, uint32_t reference) {
-    // At most three quarters full: probes stay short (a run of slots shares
-    // a cache line). Growing by half leaves it half full, where doubling
-    // would leave it three eighths full and the columns of millions of
-    // distinct texts with a third more slots.
-    if (4 * (FUsed + 1) > 3 * FSlots.size()) Grow();
-    Place(TSlot{hash, reference});
-    ++FUsed;
-  }
-  // Back to a small table, keeping the memory: a large table left over from
-  // a large column would spread a small column's few texts over many pages.
-  void Clear() {
-    FSlots.assign(std::min(FSlots.size(), kSmallSize), TSlot{});
-    FUsed = 0;
-  }
-
- private:
-  struct TSlot {
-    uint32_t Hash = 0;
-    uint32_t Reference = kNone;
-  };
-
-  // Where a look-up of hash starts: the hash scaled to the table, so that
-  // slots stay in hash order and growing copies them in one sweep.
-  size_t Home(uint32_t hash) const {
-    return static_cast<size_t>((static_cast<uint64_t>(hash) * FSlots.size()) >> 32);
-  }
-  size_t After(size_t i) const { return i + 1 == FSlots.size() ? 0 : i + 1; }
-  void Place(TSlot slot) {
-    size_t i = Home(slot.Hash);
-    while (FSlots[i].Reference != kNone)
-      i = After(i);
-    FSlots[i] = slot;
-  }
-  void Grow() {
-    // The old table is let go at once: the counters of every column live
-    // together, and a spare table each would add half again to their
-    // indexes.
-    std::vector<TSlot> old(std::max(kSmallSize, FSlots.size() + FSlots.size() / 2));
-    FSlots.swap(old);
-    // Slots stand in the order of their hashes, so this writes the new table
-    // from start to end instead of all over it.
-    for (const TSlot& slot : old) {
-      if (slot.Reference != kNone) Place(slot);
-    }
-  }
-
-  std::vector<TSlot> FSlots;
-  size_t FUsed = 0;
-};
-
 }  // namespace
 
 class TDistinctTexts::TCounter {
@@ -288,11 +209,11 @@ class TDistinctTexts::TCounter {
   std::vector<TPlace> FKeys;  // per entry, once keyed
   std::vector<TSpelling> FSpellings;
   // Entries whose first spelling is plain, by its lower-case form.
-  TIndex FByFolded;
+  THashIndex FByFolded;
   // Every other spelling met, as it is: FSpellings.
-  TIndex FBySpelling;
+  THashIndex FBySpelling;
   // Entries by sort key, once keyed.
-  TIndex FByKey;
+  THashIndex FByKey;
   bool FKeyed = false;
 };
 
@@ -421,12 +342,12 @@ void TDistinctTexts::TCounter::CountGathered() {
     if (const size_t ahead = t + kPrefetchDistance;
         kShortcuts && ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
-      if (entry != TIndex::kNone) __builtin_prefetch(&Entry(entry));
+      if (entry != THashIndex::kNone) __builtin_prefetch(&Entry(entry));
     }
     if (const size_t ahead = t + kPrefetchDistance / 2;
         kShortcuts && ahead < count && folds[ahead] != kNotPlain) {
       const uint32_t entry = FByFolded.Peek(hashes[ahead]);
-      if (entry != TIndex::kNone) FArena.Prefetch(Entry(entry).Text);
+      if (entry != THashIndex::kNone) FArena.Prefetch(Entry(entry).Text);
     }
     const size_t end = FGatheredEnds[t];
     const bool plain = folds[t] != kNotPlain;
@@ -447,7 +368,7 @@ void TDistinctTexts::TCounter::CountOne(std::string_view text, std::string_view 
       const std::string_view stored = TextOf(entry);
       return stored == text || FoldsTo(stored, folded);
     });
-    if (known != TIndex::kNone) {
+    if (known != THashIndex::kNone) {
       CountAt(known);
       return;
     }
@@ -463,7 +384,7 @@ void TDistinctTexts::TCounter::CountOne(std::string_view text, std::string_view 
   const uint32_t known = FBySpelling.Find(spellingHash, [this, text](uint32_t spelling) {
     return FArena.View(FSpellings[spelling].Text) == text;
   });
-  if (known != TIndex::kNone) {
+  if (known != THashIndex::kNone) {
     CountAt(FSpellings[known].Entry);
     return;
   }
@@ -506,7 +427,7 @@ uint32_t TDistinctTexts::TCounter::EntryByKey(TPlace stored) {
   const uint32_t hash = HashBytes(key);
   const uint32_t known =
       FByKey.Find(hash, [this, &key](uint32_t entry) { return FArena.View(FKeys[entry]) == key; });
-  if (known != TIndex::kNone) {
+  if (known != THashIndex::kNone) {
     CountAt(known);
     return known;
   }

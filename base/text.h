@@ -87,7 +87,7 @@ inline size_t AsciiPrefixLength(std::string_view bytes) {
                                    [](uint64_t word) { return word & text_detail::kHighBits; });
 }
 
-// A 32-bit hash of bytes for the open-addressing tables of filters, sorts
+// A 32-bit hash of bytes for the open-addressing table (base/hash_index.h) of filters, sorts
 // and reports, whose low and high bits are both well mixed. Inline and eight
 // bytes at a time: the texts are short and hashed once per record.
 inline uint32_t HashBytes(std::string_view bytes) {

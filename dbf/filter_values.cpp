@@ -111,43 +111,22 @@ TRawText RawText(const TDbfTable& table, const uint8_t* record, size_t field,
   return TRawText::Text;
 }
 
-size_t TDistinctBytes::SlotOf(std::string_view bytes, uint32_t hash) const {
-  const size_t mask = FSlots.size() - 1;
-  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const uint32_t id = FSlots[slot];
-    if (id == 0 || (FHashes[id - 1] == hash && FValues.At(id - 1) == bytes)) return slot;
-  }
-}
-
 uint32_t TDistinctBytes::Find(std::string_view bytes) const {
-  if (FSlots.empty()) return kNone;
-  return FSlots[SlotOf(bytes, HashBytes(bytes))] - 1;
+  return FIndex.Find(HashBytes(bytes),
+                     [this, bytes](uint32_t id) { return FValues.At(id) == bytes; });
 }
 
 uint32_t TDistinctBytes::IdOf(std::string_view bytes, bool& isNew) {
-  // At most half the slots are taken, so probes stay short.
-  if (FSlots.size() < 2 * (FValues.Count() + 1)) Grow();
   const uint32_t hash = HashBytes(bytes);
-  const size_t slot = SlotOf(bytes, hash);
-  isNew = FSlots[slot] == 0;
+  uint32_t id =
+      FIndex.Find(hash, [this, bytes](uint32_t known) { return FValues.At(known) == bytes; });
+  isNew = id == kNone;
   if (isNew) {
+    id = static_cast<uint32_t>(FValues.Count());
     FValues.Add(bytes);
-    FHashes.push_back(hash);
-    FSlots[slot] = static_cast<uint32_t>(FValues.Count());
+    FIndex.Insert(hash, id);
   }
-  return FSlots[slot] - 1;
-}
-
-void TDistinctBytes::Grow() {
-  std::vector<uint32_t> slots(std::max<size_t>(64, FSlots.size() * 2), 0);
-  const size_t mask = slots.size() - 1;
-  for (uint32_t id = 0; id < FValues.Count(); ++id) {
-    size_t slot = FHashes[id] & mask;
-    while (slots[slot] != 0)
-      slot = (slot + 1) & mask;
-    slots[slot] = id + 1;
-  }
-  FSlots = std::move(slots);
+  return id;
 }
 
 double DecimalToDouble(const TDecimal& value) {

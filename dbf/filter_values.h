@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/date_time.h"
+#include "base/hash_index.h"
 #include "base/variant.h"
 #include "dbf/header.h"
 #include "dbf/table.h"
@@ -74,7 +75,7 @@ class TByteStrings {
 // hash: the values of a column as a scan meets them.
 class TDistinctBytes {
  public:
-  static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr uint32_t kNone = THashIndex::kNone;
 
   // The number of bytes, or kNone when they were never added.
   uint32_t Find(std::string_view bytes) const;
@@ -85,13 +86,8 @@ class TDistinctBytes {
   std::string_view At(uint32_t id) const { return FValues.At(id); }
 
  private:
-  // The slot where bytes are, or the empty one where they would go.
-  size_t SlotOf(std::string_view bytes, uint32_t hash) const;
-  void Grow();
-
   TByteStrings FValues;
-  std::vector<uint32_t> FHashes;  // by number
-  std::vector<uint32_t> FSlots;   // number + 1; 0 for an empty slot
+  THashIndex FIndex;  // numbers by the hash of their bytes
 };
 
 // The position, counting characters from 1, of byte offset in UTF-8 text.
