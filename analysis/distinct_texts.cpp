@@ -233,23 +233,11 @@ size_t TDistinctTexts::TCounter::Fold(std::string_view text, char* folded) const
   size_t o = 0;
   while (i < text.size()) {
     if (FPrintablePlain) {
-      constexpr uint64_t kOnes = 0x0101010101010101ULL;
-      constexpr uint64_t kHighs = 0x8080808080808080ULL;
-      for (; i + 8 <= text.size(); i += 8, o += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        // Any byte below 0x20, and any byte above 0x7E: each test is exact
-        // for the word as a whole. Such a word is read a byte at a time.
-        const uint64_t below = (word - kOnes * 0x20) & ~word & kHighs;
-        const uint64_t above = ((word + kOnes * (0x7F - 0x7E)) | word) & kHighs;
-        if ((below | above) != 0) break;
-        // Bytes from 'A' to 'Z' get 0x20 added; with every byte below 0x7F no
-        // sum carries into the next byte.
-        const uint64_t upper =
-            ((word + kOnes * (0x80 - 'A')) ^ (word + kOnes * (0x80 - 'Z' - 1))) & kHighs;
-        word |= upper >> 2;
-        std::memcpy(folded + o, &word, 8);
-      }
+      // Printable ASCII, mostly all of a text, folds by words; the byte that
+      // stops the words takes the byte path below.
+      const size_t lowered = LowerPrintableAscii(text.substr(i), folded + o);
+      i += lowered;
+      o += lowered;
       if (i == text.size()) break;
     }
     const auto lead = static_cast<unsigned char>(text[i]);

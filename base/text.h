@@ -78,6 +78,28 @@ size_t FirstFlagged(std::string_view bytes, Mark mark) {
   return marks != 0 ? size - 8 + FirstMarked(marks) : size;
 }
 
+constexpr uint64_t kLow7Bits = ~kHighBits;
+
+// The top bit of each byte of word that is below limit (at most 0x80),
+// exactly: a byte's low seven bits plus 0x80 - limit reach its top bit when
+// they are at or above limit, and never carry into the next byte.
+constexpr uint64_t BytesBelow(uint64_t word, unsigned limit) {
+  return ~(((word & kLow7Bits) + kLowBits * (0x80 - limit)) | word) & kHighBits;
+}
+
+// The top bit of each byte of word that is above limit (below 0x80),
+// exactly, in the same way.
+constexpr uint64_t BytesAbove(uint64_t word, unsigned limit) {
+  return (((word & kLow7Bits) + kLowBits * (0x7F - limit)) | word) & kHighBits;
+}
+
+// The top bit of each byte of word that equals c, exactly: the bytes of the
+// difference that are zero.
+constexpr uint64_t BytesEqual(uint64_t word, char c) {
+  const uint64_t x = word ^ (kLowBits * static_cast<unsigned char>(c));
+  return ~(((x & kLow7Bits) + kLow7Bits) | x) & kHighBits;
+}
+
 }  // namespace text_detail
 
 // How many bytes at the front of bytes are ASCII (below 0x80). Inline and
@@ -148,6 +170,105 @@ inline size_t LeadingDigits(std::string_view bytes) {
     const uint64_t x = word ^ (text_detail::kLowBits * '0');
     return (((x & kLow7) + text_detail::kLowBits * 0x76) | x) & text_detail::kHighBits;
   });
+}
+
+// How many bytes at the front of bytes a tab-separated text keeps as they
+// are: the search stops at a tab, LF, CR or backslash, which it escapes.
+inline size_t LengthBeforeTabEscape(std::string_view bytes) {
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    using namespace text_detail;
+    return BytesEqual(word, '\t') | BytesEqual(word, '\n') | BytesEqual(word, '\r') |
+           BytesEqual(word, '\\');
+  });
+}
+
+// How many bytes at the front of bytes a JSON string keeps as they are: the
+// search stops at a byte below 0x20, a quote or a backslash.
+inline size_t LengthBeforeJsonEscape(std::string_view bytes) {
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    using namespace text_detail;
+    return BytesBelow(word, 0x20) | BytesEqual(word, '"') | BytesEqual(word, '\\');
+  });
+}
+
+// How many bytes at the front of bytes hold none that makes a CSV field
+// quoted: a comma, a quote, CR or LF.
+inline size_t LengthBeforeCsvQuoting(std::string_view bytes) {
+  return text_detail::FirstFlagged(bytes, [](uint64_t word) {
+    using namespace text_detail;
+    return BytesEqual(word, ',') | BytesEqual(word, '"') | BytesEqual(word, '\r') |
+           BytesEqual(word, '\n');
+  });
+}
+
+// Copies the printable ASCII (0x20 to 0x7E) at the front of bytes to out,
+// A-Z lowered, and returns how many bytes that is; out has room for all of
+// bytes. Eight bytes at a time, as FirstFlagged reads them: a word's bytes
+// before its first other byte are lowered and stored one by one, and the
+// last word, which overlaps bytes already stored, stores the same bytes again.
+inline size_t LowerPrintableAscii(std::string_view bytes, char* out) {
+  using namespace text_detail;
+  const auto other = [](uint64_t word) { return BytesBelow(word, 0x20) | BytesAbove(word, 0x7E); };
+  // Bytes from 'A' to 'Z' get 0x20; each byte's other bits stay as they are.
+  const auto lower = [](uint64_t word) {
+    return word | (BytesAbove(word, 'A' - 1) & ~BytesAbove(word, 'Z')) >> 2;
+  };
+  const auto store = [](char* to, uint64_t word) {
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    std::memcpy(to, &word, 8);
+  };
+  // The first count bytes of word, stored one by one.
+  const auto storeFirst = [out](size_t at, uint64_t word, size_t count) {
+    for (size_t k = 0; k < count; ++k)
+      out[at + k] = static_cast<char>(word >> (8 * k));
+  };
+  const size_t size = bytes.size();
+  if (size < 8) {
+    // A zero byte filling the word up counts as another byte, past the end.
+    if (size == 0) return 0;
+    const uint64_t word = LoadShortWord(bytes.data(), size);
+    const uint64_t marks = other(word);
+    const size_t count = marks != 0 ? std::min(size, FirstMarked(marks)) : size;
+    storeFirst(0, lower(word), count);
+    return count;
+  }
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    const uint64_t word = LoadWord(bytes.data() + i);
+    if (const uint64_t marks = other(word); marks != 0) {
+      storeFirst(i, lower(word), FirstMarked(marks));
+      return i + FirstMarked(marks);
+    }
+    store(out + i, lower(word));
+  }
+  if (i == size) return size;
+  const uint64_t word = LoadWord(bytes.data() + size - 8);
+  if (const uint64_t marks = other(word); marks != 0) {
+    // The marked byte is one not stored yet: those before it were clean.
+    storeFirst(size - 8, lower(word), FirstMarked(marks));
+    return size - 8 + FirstMarked(marks);
+  }
+  store(out + size - 8, lower(word));
+  return size;
+}
+
+// How many characters UTF-8 bytes hold: its bytes less its continuation
+// bytes (10xxxxxx), counted eight bytes at a time.
+inline size_t Utf8CharacterCount(std::string_view bytes) {
+  using namespace text_detail;
+  // The top bit of each byte where the bit below it is clear, moved to the
+  // bottom of its byte; the multiplication sums the bytes into the top one.
+  const auto continuations = [](uint64_t word) {
+    const uint64_t marks = (word & ~(word << 1) & kHighBits) >> 7;
+    return static_cast<size_t>((marks * kLowBits) >> 56);
+  };
+  size_t count = 0;
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8)
+    count += continuations(LoadWord(bytes.data() + i));
+  // Zero bytes filling up the last word are not continuations.
+  if (i < bytes.size()) count += continuations(LoadShortWord(bytes.data() + i, bytes.size() - i));
+  return bytes.size() - count;
 }
 
 // ASCII-only case changes: bytes outside a-z / A-Z stay as they are.

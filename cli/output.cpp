@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/shortcuts.h"
+#include "base/text.h"
 
 namespace lumbra {
 namespace {
@@ -17,30 +18,6 @@ namespace {
   if (error == 0) error = EIO;
   if (error == EPIPE) throw EOutputClosed("standard output was closed");
   throw Exception(std::string("cannot write to standard output: ") + std::strerror(error));
-}
-
-// Whether any of the eight bytes in word is below 0x0E (tab, LF and CR are)
-// or a backslash: the bytes EscapeFrom must look at one by one.
-bool MayNeedEscape(uint64_t word) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kHighs = 0x8080808080808080ull;
-  const uint64_t backslashes = word ^ (kOnes * '\\');
-  return ((((word - kOnes * 0x0E) & ~word) | ((backslashes - kOnes) & ~backslashes)) & kHighs) != 0;
-}
-
-// How many bytes at the front of text surely need no escape. Most texts have
-// nothing to escape, and eight bytes at a time tell.
-size_t CleanPrefix(std::string_view text) {
-  size_t clean = 0;
-  for (; clean + 8 <= text.size(); clean += 8) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + clean, 8);
-    if (MayNeedEscape(word)) return clean;
-  }
-  // The last few bytes, in a word filled out with letters.
-  uint64_t word = 0x4141414141414141ull;
-  std::memcpy(&word, text.data() + clean, text.size() - clean);
-  return MayNeedEscape(word) ? clean : text.size();
 }
 
 // The escape of c in a tab-separated line, or nullptr when c stands as it is.
@@ -92,7 +69,8 @@ void TStdoutLineSink::Assign(const TStringList& lines) {
 }
 
 void EscapeFrom(std::string& out, size_t from) {
-  const size_t clean = from + (kShortcuts ? CleanPrefix(std::string_view(out).substr(from)) : 0);
+  const size_t clean =
+      from + (kShortcuts ? LengthBeforeTabEscape(std::string_view(out).substr(from)) : 0);
   if (clean == out.size()) return;
   size_t extra = 0;
   for (size_t i = clean; i < out.size(); ++i)

@@ -7,6 +7,7 @@
 
 #include "base/date_time.h"
 #include "base/shortcuts.h"
+#include "base/text.h"
 #include "provider/ado_types.h"
 
 namespace lumbra {
@@ -136,49 +137,14 @@ void AppendScalarText(std::string& out, const Variant& v, int columnType) {
 // flush between slices, so that a long memo never stands in out whole.
 constexpr size_t kSliceBytes = 1 << 16;
 
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighs = 0x8080808080808080ull;
-
-// Whether any of the eight bytes in word is zero.
-constexpr bool HasZeroByte(uint64_t word) {
-  return ((word - kOnes) & ~word & kHighs) != 0;
-}
-
-// Whether any of the eight bytes in word equals c.
-constexpr bool HasByte(uint64_t word, char c) {
-  return HasZeroByte(word ^ (kOnes * static_cast<unsigned char>(c)));
-}
-
-uint64_t WordAt(std::string_view text, size_t at) {
-  uint64_t word;
-  std::memcpy(&word, text.data() + at, 8);
-  return word;
-}
-
 bool NeedsJsonEscape(unsigned char c) {
   return c < 0x20 || c == '"' || c == '\\';
 }
 
-// Whether any of the eight bytes in word is one JSON must escape: below
-// 0x20, a quote or a backslash.
-constexpr bool HasJsonEscape(uint64_t word) {
-  return ((word - kOnes * 0x20) & ~word & kHighs) != 0 || HasByte(word, '"') || HasByte(word, '\\');
-}
-
 // The position of the first byte from `from` on that JSON must escape, or
-// text's size. Most texts have none, and eight bytes at a time tell.
+// text's size.
 size_t NextJsonEscape(std::string_view text, size_t from) {
-  if constexpr (kShortcuts) {
-    for (; from + 8 <= text.size(); from += 8) {
-      if (HasJsonEscape(WordAt(text, from))) break;
-    }
-    // When every whole word was clean, the last few bytes are in the word
-    // that ends the text, if it has one.
-    if (from < text.size() && from + 8 > text.size() && text.size() >= 8 &&
-        !HasJsonEscape(WordAt(text, text.size() - 8))) {
-      return text.size();
-    }
-  }
+  if constexpr (kShortcuts) return from + LengthBeforeJsonEscape(text.substr(from));
   while (from < text.size() && !NeedsJsonEscape(static_cast<unsigned char>(text[from])))
     ++from;
   return from;
@@ -221,29 +187,8 @@ void AppendJsonEscaped(std::string& out, std::string_view text) {
 // Whether a CSV field holding text must be quoted for what it holds: a
 // comma, a quote or a line break.
 bool NeedsCsvQuotes(std::string_view text) {
-  if constexpr (!kShortcuts) {
-    return text.find_first_of(",\"\r\n") != std::string_view::npos;
-  } else {
-    const auto hasQuoted = [](uint64_t word) {
-      return HasByte(word, ',') || HasByte(word, '"') || HasByte(word, '\r') || HasByte(word, '\n');
-    };
-    size_t from = 0;
-    for (; from + 8 <= text.size(); from += 8) {
-      if (hasQuoted(WordAt(text, from))) break;
-    }
-    // When every whole word was clean, the last few bytes are in the word
-    // that ends the text, if it has one.
-    if (from < text.size() && from + 8 > text.size() && text.size() >= 8 &&
-        !hasQuoted(WordAt(text, text.size() - 8))) {
-      return false;
-    }
-    // The last few bytes of a short text, or those of the word that holds one.
-    for (; from < text.size(); ++from) {
-      const char c = text[from];
-      if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
-    }
-    return false;
-  }
+  if constexpr (kShortcuts) return LengthBeforeCsvQuoting(text) != text.size();
+  return text.find_first_of(",\"\r\n") != std::string_view::npos;
 }
 
 void AppendHex(std::string& out, std::string_view bytes) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/shortcuts.h"
 #include "base/text.h"
 #include "fields/text_forms.h"
 
@@ -13,21 +14,12 @@ namespace lumbra {
 namespace {
 
 // How many characters UTF-8 text has: its bytes less its continuation bytes
-// (10xxxxxx), counted eight bytes at a time.
+// (10xxxxxx).
 size_t CharacterCount(std::string_view text) {
-  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  if constexpr (kShortcuts) return Utf8CharacterCount(text);
   size_t continuations = 0;
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    // The top bit of each byte, where the bit below it is clear, moved to
-    // the bottom of its byte; the multiplication sums the bytes into the top one.
-    const uint64_t marks = (word & ~(word << 1) & kHighs) >> 7;
-    continuations += static_cast<size_t>((marks * 0x0101010101010101ull) >> 56);
-  }
-  for (; i < text.size(); ++i)
-    continuations += (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80 ? 1 : 0;
+  for (const char c : text)
+    continuations += (static_cast<unsigned char>(c) & 0xC0) == 0x80 ? 1 : 0;
   return text.size() - continuations;
 }
 

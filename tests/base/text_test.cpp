@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace lumbra {
 namespace {
 
@@ -80,6 +82,63 @@ TEST(Ascii, WordSearchesFindTheFirstByteAtEveryPlace) {
   // A byte just past the view is never looked at.
   const std::string longer = "abc\0";
   EXPECT_EQ(LengthBeforeNul(std::string_view(longer).substr(0, 3)), 3U);
+}
+
+// The byte at a time twin of a search that stops at the bytes stops names.
+template <class Stops>
+size_t LengthBefore(std::string_view bytes, Stops stops) {
+  size_t i = 0;
+  while (i < bytes.size() && !stops(static_cast<unsigned char>(bytes[i])))
+    ++i;
+  return i;
+}
+
+// The scans whose words flag bytes of several kinds, against a byte at a
+// time: every byte value at every place of every length up to three words
+// (and the empty text), with bytes of every kind after it.
+TEST(Ascii, WordScansAgreeWithBytesAtATimeForEveryByteAtEveryPlace) {
+  for (size_t length = 0; length <= 24; ++length) {
+    for (size_t at = 0; at < std::max<size_t>(length, 1); ++at) {
+      for (int value = 0; value < 256; ++value) {
+        std::string bytes(length, 'a');
+        if (at < length) bytes[at] = static_cast<char>(value);
+        for (size_t k = at + 1; k < length; ++k)
+          bytes[k] = static_cast<char>(value * 7 + k * 37);
+        const auto where = [&] {
+          return testing::Message() << length << " " << at << " " << value;
+        };
+        EXPECT_EQ(LengthBeforeTabEscape(bytes), LengthBefore(bytes,
+                                                             [](unsigned char c) {
+                                                               return c == '\t' || c == '\n' ||
+                                                                      c == '\r' || c == '\\';
+                                                             }))
+            << where();
+        EXPECT_EQ(
+            LengthBeforeJsonEscape(bytes),
+            LengthBefore(bytes, [](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }))
+            << where();
+        EXPECT_EQ(LengthBeforeCsvQuoting(bytes), LengthBefore(bytes,
+                                                              [](unsigned char c) {
+                                                                return c == ',' || c == '"' ||
+                                                                       c == '\r' || c == '\n';
+                                                              }))
+            << where();
+        EXPECT_EQ(Utf8CharacterCount(bytes),
+                  static_cast<size_t>(std::count_if(
+                      bytes.begin(), bytes.end(),
+                      [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; })))
+            << where();
+        // The copy stores the lowered bytes it counts, and nothing past them.
+        const size_t printable =
+            LengthBefore(bytes, [](unsigned char c) { return c < 0x20 || c > 0x7E; });
+        std::string lowered(length, '#');
+        EXPECT_EQ(LowerPrintableAscii(bytes, lowered.data()), printable) << where();
+        EXPECT_EQ(lowered,
+                  AsciiLower(bytes.substr(0, printable)) + std::string(length - printable, '#'))
+            << where();
+      }
+    }
+  }
 }
 
 // The hash reads whole words where it can: it must see every byte of the
