@@ -9,8 +9,6 @@
 // "window_<task>_peak_mb <MB> MB" (the largest resident set the process had),
 // and for the commands "window_<task>_max_gap_ms <ms> ms", the longest
 // the program went without handling its events (repainting) meanwhile.
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -19,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,10 +45,16 @@ class TFailingUi final : public IModalUi {
   }
 };
 
+// The high-water mark of this program's own memory. Not getrusage's
+// ru_maxrss: Linux keeps that across exec, so a child of a large parent (the
+// bench driver) would report the parent's peak.
 double PeakMegabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0;
 }
 
 std::unique_ptr<TLumbraMain> StartWindow(TApplication& application,

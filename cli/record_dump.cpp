@@ -1,12 +1,12 @@
 #include "cli/record_dump.h"
 
 #include <sched.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <fstream>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -319,6 +319,18 @@ int CoresToRunOn() {
   return CPU_COUNT(&set);
 }
 
+// The threads runnable on the machine at this moment, this one included, by
+// the kernel's count; 0 when it cannot be read.
+int RunnableThreads() {
+  std::ifstream stat("/proc/stat");
+  std::string word;
+  int count = 0;
+  while (stat >> word) {
+    if (word == "procs_running") return stat >> count ? count : 0;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int DefaultDumpThreads() {
@@ -326,9 +338,12 @@ int DefaultDumpThreads() {
   if (cores < 2) return 1;
   // The second thread pays only with a core to itself: when the other cores
   // are busy, the hand-overs between the threads cost more than it gains.
-  double load = 0;
-  if (::getloadavg(&load, 1) == 1 && load > cores - 1) return 1;
-  return 2;
+  // What runs now decides, not the load average: that follows the last
+  // minute, and a run of commands one after the other (a script, a
+  // benchmark) would keep it up by itself, each dump then taking one thread
+  // because of the ones before it.
+  const int runnable = RunnableThreads();
+  return runnable >= 1 && runnable < cores ? 2 : 1;
 }
 
 void DumpRecords(TProviderRecordset& rs, const std::vector<std::string>& names,

@@ -9,8 +9,8 @@
 namespace lumbra {
 
 // How many threads a dump reads and writes records on by default: two when
-// the program may run on more than one core and the load average leaves a
-// core free, else one.
+// the program may run on more than one core and fewer threads than cores are
+// runnable now (this one included), else one.
 int DefaultDumpThreads();
 
 // Writes every record of rs from the first one on, as JSON lines or as CSV
