@@ -62,6 +62,13 @@ class Variant {
   // Setters that reuse this variant's text buffer: decoding a table in a loop
   // into one Variant then allocates only when a text outgrows the buffer.
   void Clear() { FType = TVarType::varEmpty; }
+  // Clear, and the text buffer given back: for a holder of many variants
+  // whose buffers long texts made large. (Assigning an empty Variant keeps
+  // the buffer: a string moved from a short one keeps its own allocation.)
+  void ClearReleasingText() {
+    FType = TVarType::varEmpty;
+    std::string().swap(FText);
+  }
   void SetNull() { FType = TVarType::varNull; }
   void SetString(std::string_view text, TVarType type = TVarType::varString);
   std::string& SetStringBuffer(TVarType type = TVarType::varString);  // cleared buffer to fill

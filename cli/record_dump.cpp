@@ -272,7 +272,7 @@ void WriteBatches(TBatchQueue& queue, const TRecordFormat& format) {
         if (out.size() > kOutputPiece) WritePiece(out);
       }
       for (Variant& v : batch->Values) {
-        if (v.Text().capacity() > kKeptTextBytes) v = Variant();
+        if (v.Text().capacity() > kKeptTextBytes) v.ClearReleasingText();
       }
       queue.PutEmpty(batch);
     }
